@@ -1,0 +1,69 @@
+// Shared functions of the program that need no widgets: the station text rules,
+// the schedule file builder and the program folder. The functions that fill
+// controls live in U_MainFunGui.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// ---- Program folder ---------------------------------------------------------
+
+// The folder of the executable with its trailing separator; every file the
+// program uses is formed from it. Tests point it at a temporary folder.
+const std::string& ProgramFolder();
+void SetProgramFolder(std::string folder);
+std::string ScheduleFilePath(); // ProgramFolder() + "lastsch.sch"
+
+// ---- Station schedule text --------------------------------------------------
+
+// The lines of a text: a line ends at CR LF, a lone CR or a lone LF; a zero
+// byte ends the text; a line end at the very end adds no empty line. The views
+// point into text, which must outlive them.
+using TLines = std::vector<std::string_view>;
+TLines TextLines(std::string_view text);
+void TextLines(std::string_view text, TLines& lines); // reuses the vector's storage
+
+struct ScheduleRow {
+    std::string Date;    // 20yy-mm-dd from the last date line above
+    std::string Weekday; // the rest of that date line, trimmed
+    std::string Time;    // the programme line's first 5 bytes
+    std::string Title;   // the rest of it, trimmed
+    std::string Line;    // the programme line as read
+};
+
+// Removes bytes of value 0x20 and below from both ends.
+std::string_view Trim(std::string_view text);
+bool IsDateLine(std::string_view line); // holds both "/" and "星期"
+std::string ConvertDate(std::string_view dateText);
+std::string SplitField(std::string_view text, std::string_view separator, int n);
+
+// Reads one station's lines in order, carrying the current date and weekday
+// from each date line to the programme lines below it.
+class TStationRowReader {
+public:
+    enum TLineKind { lkDate, lkBlank, lkProgramme };
+    TLineKind Feed(std::string_view line);
+    // The row of a programme line just fed.
+    ScheduleRow Row(std::string_view line) const;
+    void RowInto(std::string_view line, ScheduleRow& row) const;
+
+private:
+    std::string date; // already converted
+    std::string weekday;
+};
+
+// Every row of a station's lines, in line order.
+std::vector<ScheduleRow> StationRows(const TLines& lines);
+
+// ---- Schedule file builder --------------------------------------------------
+
+// Packs every *.txt file of folder (listed with mask) into a new schedule file
+// at target. The new file is written beside the target and takes its place
+// only when complete: a build that fails leaves the old target as it was.
+// Throws EScheduleError: "无法创建文件" when the target cannot be replaced or
+// the new file cannot be created or written, and a message naming the file
+// when a station file cannot be read.
+void BuildScheduleFile(const std::string& folder, const std::string& mask,
+                       const std::string& target, double buildTime);

@@ -1,0 +1,102 @@
+// lastsch.sch: every station's schedule text packed into one file, with an
+// index at its end so that the stations can be listed and any one of them read
+// by seeking straight to it.
+//
+// Layout (little-endian): a 16-byte header (IndexOffset, 4 reserved bytes,
+// BuildTime), the 8-byte empty index block of a new file at 16, station
+// records from 24 on (101-byte name field, int32 length L, L text bytes), then
+// the index block (StationCount, NamesSize, the names text with CR LF after
+// each name, StationCount int32 record offsets).
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Files.h"
+
+#pragma pack(push, 1)
+struct TScheduleHeader {
+    std::int32_t IndexOffset;
+    std::uint8_t Reserved[4];
+    double BuildTime; // days since 30 December 1899, local time
+};
+struct TIndexHead {
+    std::int32_t StationCount;
+    std::int32_t NamesSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(TScheduleHeader) == 16 && sizeof(TIndexHead) == 8);
+
+// An operation on the schedule file that cannot go on; what() is the message
+// shown to the user, such as "无法创建文件".
+class EScheduleError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TScheduleObject {
+public:
+    static constexpr std::uint16_t fmOpen = 2;       // open the existing file
+    static constexpr std::uint16_t fmCreate = 0xFFFF; // -1: create anew
+    static constexpr int NameFieldSize = 101;
+
+    // fmOpen never fails: an object whose file could not be opened simply has
+    // none. fmCreate throws EScheduleError("无法创建文件") when it cannot create.
+    TScheduleObject(std::string fileName, std::uint16_t mode);
+    virtual ~TScheduleObject();
+    TScheduleObject(const TScheduleObject&) = delete;
+    TScheduleObject& operator=(const TScheduleObject&) = delete;
+
+    void CreateScheduleFile();
+    void WriteHeader();
+    std::int32_t BeginStation();
+    void WriteStationText(std::string_view text);
+    void WriteIndex(std::string_view names, std::string_view offsets);
+    void ReadIndex(std::string& names, std::string& offsets);
+    // false when the record lies outside the file (a damaged file): the name
+    // is then empty and ReadStationText gives an empty text and false.
+    bool SelectStation(std::int32_t offset);
+    // false when the record's text cannot be read whole; text is then empty.
+    bool ReadStationText(std::string& text);
+
+    bool HasFile() const { return FileHandle != platform::INVALID_HANDLE_VALUE; }
+    // StationName up to its first zero byte, or all 101 bytes.
+    std::string StationDisplayName() const;
+    // Fills StationName: up to 100 bytes and a zero byte, or exactly 101 bytes;
+    // a longer name keeps its first 101 bytes.
+    void SetStationName(std::string_view name);
+
+    TScheduleHeader Header{};
+    TIndexHead IndexHead{};
+    char StationName[NameFieldSize]{};
+    platform::HANDLE FileHandle = platform::INVALID_HANDLE_VALUE;
+    std::string FileName;
+    bool Appended = false;
+
+private:
+    // Writes are gathered and written in large blocks; any seek, read or close
+    // writes them out first.
+    void Write(const void* data, std::size_t size);
+    void Flush();
+    void Seek(std::int64_t position);
+    bool ReadExact(void* data, std::size_t size);
+
+    std::int64_t position = 0; // the file position as the operations see it
+    std::int64_t size = 0;     // the file's length including pending writes
+    bool selected = false;     // the last SelectStation found its record
+    std::string pending;
+    std::int64_t pendingAt = 0;
+};
+
+struct TStationEntry {
+    std::string Name; // GBK bytes
+    std::int32_t Offset;
+};
+
+// The (station name, record offset) pairs of the file's index, in file order.
+// A damaged index gives the pairs it can make: as many as there are both
+// names and offsets.
+std::vector<TStationEntry> ReadStationIndex(TScheduleObject& schedule);

@@ -1,0 +1,37 @@
+// Code page conversions, one place each. The program's data is GBK (code page
+// 936, the "OEM" code page); the "ANSI" code page is the native narrow encoding
+// (UTF-8 on Linux). GBK data stays bytes until it is shown.
+#pragma once
+
+#include <QString>
+#include <QStringDecoder>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Stored ZIP names: GBK to native. A GBK pair whose second byte is 0x5C stays
+// one character. Bytes that are not GBK become U+FFFD.
+std::string OemToAnsi(std::string_view gbk);
+// Native names (from the file system) to GBK. Characters GBK cannot encode
+// become "?"; ok (when given) tells whether every character was encoded.
+std::string NativeToGbk(std::string_view native, bool* ok = nullptr);
+// GBK bytes to text for the screen.
+QString GbkToQString(std::string_view gbk);
+// Screen text to GBK; ok is false when a character cannot be encoded.
+std::string QStringToGbk(const QString& text, bool* ok = nullptr);
+// GBK bytes to UTF-8 (for command-line output).
+std::string GbkToUtf8(std::string_view gbk);
+
+// One decoder reused across the lines of a document: a new one per line costs
+// several times more.
+class GbkDecoder {
+public:
+    GbkDecoder();
+    QString operator()(std::string_view gbk);
+
+private:
+    QStringDecoder decoder;
+};
+
+} // namespace platform

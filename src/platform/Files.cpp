@@ -1,0 +1,323 @@
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Clock.h"
+
+namespace platform {
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+DWORD FromErrno(int e) {
+    switch (e) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return ERROR_DISK_FULL;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    default: return ERROR_GEN_FAILURE;
+    }
+}
+
+bool Fail(DWORD code) {
+    lastError = code;
+    return false;
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
+
+// flock locks belong to the open file description, so they conflict inside
+// one process too (POSIX record locks would not).
+bool Lock(int fd, DWORD share) {
+    int how = share == FILE_SHARE_NONE ? LOCK_EX : (share & FILE_SHARE_WRITE) ? 0 : LOCK_SH;
+    if (how == 0) return true;
+    return flock(fd, how | LOCK_NB) == 0;
+}
+
+} // namespace
+
+DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD code) { lastError = code; }
+
+std::string NativePath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+    const std::string p = NativePath(path);
+    const bool write = access & GENERIC_WRITE;
+    int flags = O_CLOEXEC | (write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
+    if (disposition == CREATE_ALWAYS) flags |= O_CREAT; // never O_TRUNC: cut only once locked
+
+    struct stat before{};
+    if (stat(p.c_str(), &before) == 0) {
+        if (S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
+    int fd = open(p.c_str(), flags, 0666);
+    if (fd < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+    if (!Lock(fd, share)) {
+        close(fd);
+        return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+    }
+    // The path may have been replaced between open and lock: make sure the
+    // locked file is still the one the path names.
+    struct stat opened{}, now{};
+    if (fstat(fd, &opened) != 0 || stat(p.c_str(), &now) != 0 || opened.st_ino != now.st_ino ||
+        opened.st_dev != now.st_dev) {
+        close(fd);
+        return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+    }
+    if (disposition == CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+        close(fd);
+        return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+    }
+    lastError = ERROR_SUCCESS;
+    return fd;
+}
+
+BOOL CloseHandle(HANDLE file) {
+    if (file < 0) return Fail(ERROR_INVALID_HANDLE);
+    return close(int(file)) == 0 ? true : Fail(FromErrno(errno));
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) {
+    DWORD total = 0;
+    while (total < count) {
+        ssize_t n = read(int(file), static_cast<char*>(buffer) + total, count - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (done) *done = total;
+            return Fail(FromErrno(errno));
+        }
+        if (n == 0) break;
+        total += DWORD(n);
+    }
+    if (done) *done = total;
+    return true;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) {
+    DWORD total = 0;
+    while (total < count) {
+        ssize_t n = write(int(file), static_cast<const char*>(buffer) + total, count - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (done) *done = total;
+            return Fail(n < 0 ? FromErrno(errno) : ERROR_DISK_FULL);
+        }
+        total += DWORD(n);
+    }
+    if (done) *done = total;
+    return true;
+}
+
+std::int64_t SetFilePointerEx(HANDLE file, std::int64_t distance, DWORD origin) {
+    int whence = origin == FILE_BEGIN ? SEEK_SET : origin == FILE_CURRENT ? SEEK_CUR : SEEK_END;
+    off_t pos = lseek(int(file), off_t(distance), whence);
+    if (pos < 0) return Fail(FromErrno(errno)), -1;
+    return pos;
+}
+
+std::int64_t GetFileSizeEx(HANDLE file) {
+    struct stat st{};
+    if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno)), -1;
+    return st.st_size;
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+    off_t pos = lseek(int(file), 0, SEEK_CUR);
+    if (pos < 0 || ftruncate(int(file), pos) != 0) return Fail(FromErrno(errno));
+    return true;
+}
+
+BOOL SetFileDosDateTime(HANDLE file, std::uint32_t dosDateTime) {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = DosDateTimeToUnix(dosDateTime);
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    return futimens(int(file), times) == 0 ? true : Fail(FromErrno(errno));
+}
+
+BOOL DeleteFileA(const std::string& path) {
+    const std::string p = NativePath(path);
+    struct stat st{};
+    if (lstat(p.c_str(), &st) != 0) return Fail(FromErrno(errno));
+    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
+    if (S_ISLNK(st.st_mode)) return unlink(p.c_str()) == 0 ? true : Fail(FromErrno(errno));
+    // Take the file exclusively first, so that a file another holder has open
+    // cannot be deleted; unlink while holding it.
+    int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return Fail(FromErrno(errno));
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return Fail(ERROR_SHARING_VIOLATION);
+    }
+    bool ok = unlink(p.c_str()) == 0;
+    int e = errno;
+    close(fd);
+    return ok ? true : Fail(FromErrno(e));
+}
+
+BOOL MoveFileReplaceA(const std::string& from, const std::string& to) {
+    return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 ? true
+                                                                         : Fail(FromErrno(errno));
+}
+
+DWORD GetFileAttributesA(const std::string& path) {
+    const std::string p = NativePath(path);
+    struct stat st{};
+    if (stat(p.c_str(), &st) != 0) return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
+    DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
+    std::string::size_type slash = p.find_last_of('/', p.size() > 1 ? p.size() - 2 : 0);
+    std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
+    return a;
+}
+
+BOOL SetFileAttributesA(const std::string& path, DWORD attributes) {
+    const std::string p = NativePath(path);
+    struct stat st{};
+    if (stat(p.c_str(), &st) != 0) return Fail(FromErrno(errno));
+    mode_t mode = st.st_mode & 07777;
+    // Only the permission bits a user would expect; never set-user-ID or
+    // executable bits from outside.
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
+    return chmod(p.c_str(), mode) == 0 ? true : Fail(FromErrno(errno));
+}
+
+BOOL CreateDirectoryA(const std::string& path) {
+    return mkdir(NativePath(path).c_str(), 0777) == 0 ? true : Fail(FromErrno(errno));
+}
+
+BOOL FileExists(const std::string& path) {
+    struct stat st{};
+    return stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+BOOL DirectoryExists(const std::string& path) {
+    struct stat st{};
+    return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string GetCurrentDirectoryA() {
+    char buf[PATH_MAX];
+    if (!getcwd(buf, sizeof buf)) return "/";
+    std::string d = buf;
+    if (d.back() != '/') d += '/';
+    return d;
+}
+
+std::string ExpandFileName(const std::string& path) {
+    std::string p = NativePath(path);
+    if (p.empty() || p[0] != '/') p = GetCurrentDirectoryA() + p;
+    // Resolve "." and ".." textually; the folders need not exist yet.
+    std::string out;
+    std::string::size_type i = 0;
+    while (i <= p.size()) {
+        std::string::size_type j = p.find('/', i);
+        if (j == std::string::npos) j = p.size();
+        std::string part = p.substr(i, j - i);
+        if (part == "..") {
+            std::string::size_type s = out.find_last_of('/');
+            out.erase(s == std::string::npos ? 0 : s);
+        } else if (!part.empty() && part != ".") {
+            out += '/';
+            out += part;
+        }
+        i = j + 1;
+    }
+    if (out.empty()) out = "/";
+    if (p.back() == '/' && out.back() != '/') out += '/';
+    return out;
+}
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+    if (mask == "*.*" || mask == "*") return true;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    // Iterative wildcard match with one backtrack point for the last "*".
+    std::size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || lower(mask[m]) == lower(name[n]))) {
+            ++n, ++m;
+        } else if (m < mask.size() && mask[m] == '*') {
+            starM = m++, starN = n;
+        } else if (starM != std::string::npos) {
+            m = starM + 1, n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    // "x.*" also takes "x", as folder listings do.
+    if (m + 1 == mask.size() && mask[m] == '.') ++m;
+    if (m + 2 == mask.size() && mask[m] == '.' && mask[m + 1] == '*') m += 2;
+    return m == mask.size();
+}
+
+struct FindState {
+    DIR* dir = nullptr;
+    std::string folder;
+    std::string mask;
+};
+
+static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
+    while (dirent* e = readdir(f->dir)) {
+        std::string name = e->d_name;
+        if (!MatchesMask(name, f->mask)) continue;
+        struct stat st{};
+        if (stat((f->folder + name).c_str(), &st) != 0) continue; // dangling link
+        data->cFileName = name;
+        data->nFileSize = S_ISDIR(st.st_mode) ? 0 : st.st_size;
+        data->dwFileAttributes = GetFileAttributesA(f->folder + name);
+        return true;
+    }
+    return false;
+}
+
+HFIND FindFirstFileA(const std::string& pattern, WIN32_FIND_DATAA* data) {
+    std::string p = NativePath(pattern);
+    std::string::size_type slash = p.find_last_of('/');
+    auto* f = new FindState;
+    f->folder = slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
+    f->mask = slash == std::string::npos ? p : p.substr(slash + 1);
+    f->dir = opendir(f->folder.c_str());
+    if (!f->dir || !NextMatch(f, data)) {
+        DWORD e = f->dir ? ERROR_FILE_NOT_FOUND : FromErrno(errno);
+        FindClose(f);
+        Fail(e);
+        return nullptr;
+    }
+    return f;
+}
+
+BOOL FindNextFileA(HFIND find, WIN32_FIND_DATAA* data) {
+    return find && NextMatch(find, data) ? true : Fail(ERROR_FILE_NOT_FOUND);
+}
+
+BOOL FindClose(HFIND find) {
+    if (!find) return false;
+    if (find->dir) closedir(find->dir);
+    delete find;
+    return true;
+}
+
+} // namespace platform
