@@ -1,0 +1,235 @@
+#include "U_MainFun.h"
+
+#include <climits>
+#include <cstring>
+#include <unistd.h>
+
+#include "U_TvSchedule.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+using namespace platform;
+
+// ---- Program folder ---------------------------------------------------------
+
+namespace {
+
+std::string ExecutableFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return GetCurrentDirectoryA();
+    std::string path(buf, std::size_t(n));
+    return path.substr(0, path.find_last_of('/') + 1);
+}
+
+std::string& ProgramFolderStorage() {
+    static std::string folder = ExecutableFolder();
+    return folder;
+}
+
+} // namespace
+
+const std::string& ProgramFolder() { return ProgramFolderStorage(); }
+
+void SetProgramFolder(std::string folder) {
+    if (!folder.empty() && folder.back() != PathDelim) folder += PathDelim;
+    ProgramFolderStorage() = std::move(folder);
+}
+
+std::string ScheduleFilePath() { return ProgramFolder() + "lastsch.sch"; }
+
+// ---- Station schedule text --------------------------------------------------
+
+void TextLines(std::string_view text, TLines& lines) {
+    lines.clear();
+    if (const void* zero = std::memchr(text.data(), 0, text.size()))
+        text = text.substr(0, std::size_t(static_cast<const char*>(zero) - text.data()));
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+        // CR LF is one line end; a lone CR or LF is one too (so LF CR is two).
+        if (start < text.size() && text[start] == '\r') ++start;
+        else if (start < text.size()) { ++start; continue; }
+        if (start < text.size() && text[start] == '\n') ++start;
+    }
+}
+
+TLines TextLines(std::string_view text) {
+    TLines lines;
+    TextLines(text, lines);
+    return lines;
+}
+
+std::string_view Trim(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
+    return text.substr(b, e - b);
+}
+
+namespace {
+const std::string_view Xingqi = "\xD0\xC7\xC6\xDA"; // "星期" in GBK
+}
+
+bool IsDateLine(std::string_view line) {
+    return line.find('/') != std::string_view::npos && line.find(Xingqi) != std::string_view::npos;
+}
+
+std::string ConvertDate(std::string_view dateText) {
+    return "20" + SplitField(dateText, "/", 1) + "-" + SplitField(dateText, "/", 2) + "-" +
+           SplitField(dateText, "/", 3);
+}
+
+std::string SplitField(std::string_view text, std::string_view separator, int n) {
+    // An empty separator is never found: the text is one field.
+    auto find = [&](std::string_view t) {
+        return separator.empty() ? std::string_view::npos : t.find(separator);
+    };
+    if (n == 0) {
+        int count = 1;
+        for (std::size_t at = find(text); at != std::string_view::npos; at = find(text)) {
+            ++count;
+            text.remove_prefix(at + separator.size());
+        }
+        return std::to_string(count);
+    }
+    for (int i = 1; i < n; ++i) {
+        std::size_t at = find(text);
+        if (at == std::string_view::npos) return {};
+        text.remove_prefix(at + separator.size());
+    }
+    return std::string(text.substr(0, find(text)));
+}
+
+TStationRowReader::TLineKind TStationRowReader::Feed(std::string_view line) {
+    if (IsDateLine(line)) {
+        date = ConvertDate(line.substr(0, 8));
+        weekday = Trim(line.size() > 8 ? line.substr(8) : std::string_view());
+        return lkDate;
+    }
+    return Trim(line).empty() ? lkBlank : lkProgramme;
+}
+
+void TStationRowReader::RowInto(std::string_view line, ScheduleRow& row) const {
+    row.Date = date;
+    row.Weekday = weekday;
+    row.Time = line.substr(0, 5);
+    row.Title = Trim(line.size() > 5 ? line.substr(5) : std::string_view());
+    row.Line = line;
+}
+
+ScheduleRow TStationRowReader::Row(std::string_view line) const {
+    ScheduleRow row;
+    RowInto(line, row);
+    return row;
+}
+
+std::vector<ScheduleRow> StationRows(const TLines& lines) {
+    std::vector<ScheduleRow> rows;
+    TStationRowReader reader;
+    for (std::string_view line : lines)
+        if (reader.Feed(line) == TStationRowReader::lkProgramme) rows.push_back(reader.Row(line));
+    return rows;
+}
+
+// ---- Schedule file builder --------------------------------------------------
+
+
+namespace {
+
+const char* const CannotCreate = "无法创建文件";
+
+// Closes a handle when the build ends, however it ends.
+struct HandleOwner {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~HandleOwner() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
+
+struct FindOwner {
+    HFIND find = nullptr;
+    ~FindOwner() { FindClose(find); }
+};
+
+// Reads a whole file into buffer (reused from file to file).
+void ReadStationFile(const std::string& path, std::string& buffer) {
+    HandleOwner file{CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 OPEN_EXISTING)};
+    if (file.handle == INVALID_HANDLE_VALUE) throw EScheduleError("无法读取文件：" + path);
+    std::int64_t size = GetFileSizeEx(file.handle);
+    buffer.resize(std::size_t(size > 0 ? size : 0));
+    DWORD done = 0;
+    if (!ReadFile(file.handle, buffer.data(), DWORD(buffer.size()), &done))
+        throw EScheduleError("无法读取文件：" + path);
+    buffer.resize(done); // the file may have shrunk since its size was taken
+}
+
+// The extension from the last "." on, lower-cased in ASCII.
+bool IsStationFile(const std::string& name, std::size_t& extLength) {
+    std::size_t dot = name.find_last_of('.');
+    extLength = dot == std::string::npos ? 0 : name.size() - dot;
+    if (extLength != 4) return false;
+    std::string ext = name.substr(dot);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return ext == ".txt";
+}
+
+void WriteStations(TScheduleObject& schedule, std::string folder, const std::string& mask) {
+    if (folder.empty() || (folder.back() != '\\' && folder.back() != PathDelim)) folder += PathDelim;
+    std::string names, offsets, text;
+    WIN32_FIND_DATAA entry;
+    FindOwner listing{FindFirstFileA(folder + mask, &entry)};
+    for (bool more = listing.find != nullptr; more; more = FindNextFileA(listing.find, &entry)) {
+        if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_VOLUME)) continue;
+        std::size_t extLength = 0;
+        if (!IsStationFile(entry.cFileName, extLength)) continue;
+        // A character GBK cannot hold becomes "?": the station keeps its schedule.
+        std::string name = NativeToGbk(
+            std::string_view(entry.cFileName).substr(0, entry.cFileName.size() - extLength));
+        ReadStationFile(folder + entry.cFileName, text); // whole, before its record begins
+        schedule.SetStationName(name);
+        std::int32_t offset = schedule.BeginStation();
+        schedule.WriteStationText(text);
+        names += name;
+        names += "\r\n";
+        offsets.append(reinterpret_cast<const char*>(&offset), sizeof offset);
+    }
+    schedule.WriteIndex(names, offsets);
+    schedule.WriteHeader();
+}
+
+} // namespace
+
+void BuildScheduleFile(const std::string& folder, const std::string& mask,
+                       const std::string& target, double buildTime) {
+    // Hold the old file while the new one is written: a target that another
+    // object holds (or that is read-only) fails before anything is written.
+    HandleOwner old;
+    if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
+        old.handle = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
+                                 OPEN_EXISTING);
+        if (old.handle == INVALID_HANDLE_VALUE) throw EScheduleError(CannotCreate);
+    }
+    // The new file is written beside the target and replaces it only when
+    // complete, so a failed build leaves the old schedule as it was.
+    const std::string building = target + ".new";
+    try {
+        TScheduleObject schedule(building, TScheduleObject::fmCreate);
+        schedule.Header.BuildTime = buildTime;
+        schedule.WriteHeader();
+        WriteStations(schedule, folder, mask);
+        schedule.Close();
+    } catch (...) {
+        DeleteFileA(building);
+        throw;
+    }
+    if (!MoveFileReplaceA(building, target)) {
+        DeleteFileA(building);
+        throw EScheduleError(CannotCreate);
+    }
+}

@@ -62,6 +62,10 @@ public:
     // false when the record's text cannot be read whole; text is then empty.
     bool ReadStationText(std::string& text);
 
+    // Writes out what is pending and closes the file; throws when the
+    // writes fail (a full disk), which the destructor could not report.
+    void Close();
+
     bool HasFile() const { return FileHandle != platform::INVALID_HANDLE_VALUE; }
     // StationName up to its first zero byte, or all 101 bytes.
     std::string StationDisplayName() const;

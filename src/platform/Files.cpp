@@ -181,16 +181,20 @@ BOOL MoveFileReplaceA(const std::string& from, const std::string& to) {
                                                                          : Fail(FromErrno(errno));
 }
 
-DWORD GetFileAttributesA(const std::string& path) {
-    const std::string p = NativePath(path);
-    struct stat st{};
-    if (stat(p.c_str(), &st) != 0) return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
+static DWORD AttributesOf(const struct stat& st, const std::string& name) {
     DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
-    std::string::size_type slash = p.find_last_of('/', p.size() > 1 ? p.size() - 2 : 0);
-    std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
     if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
     return a;
+}
+
+DWORD GetFileAttributesA(const std::string& path) {
+    std::string p = NativePath(path);
+    struct stat st{};
+    if (stat(p.c_str(), &st) != 0) return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    std::string::size_type slash = p.find_last_of('/');
+    return AttributesOf(st, slash == std::string::npos ? p : p.substr(slash + 1));
 }
 
 BOOL SetFileAttributesA(const std::string& path, DWORD attributes) {
@@ -287,7 +291,7 @@ static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
         if (stat((f->folder + name).c_str(), &st) != 0) continue; // dangling link
         data->cFileName = name;
         data->nFileSize = S_ISDIR(st.st_mode) ? 0 : st.st_size;
-        data->dwFileAttributes = GetFileAttributesA(f->folder + name);
+        data->dwFileAttributes = AttributesOf(st, name);
         return true;
     }
     return false;

@@ -1,0 +1,28 @@
+// The list functions of the main window and the search dialog: they fill and
+// read the controls. lbTvSets items show the decoded name and keep the GBK
+// bytes in Qt::UserRole; lbPos items hold each record offset as decimal text.
+#pragma once
+
+#include <QListWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "U_MainFun.h"
+#include "U_TvSchedule.h"
+
+class QProgressBar;
+class QLabel;
+class TScheduleTableModel;
+
+inline constexpr int GbkNameRole = Qt::UserRole;
+
+// One (GBK name, record offset) pair per station, in list order.
+struct TStationSnapshotEntry {
+    std::string Name;
+    std::int32_t Offset;
+};
+using StationSnapshot = std::vector<TStationSnapshotEntry>;
+
+void LoadStationList(TScheduleObject& schedule, QListWidget* names, QListWidget* offsets);
+StationSnapshot TakeStationSnapshot(const QListWidget* names, const QListWidget* offsets);
