@@ -160,12 +160,20 @@ void ReadStationFile(const std::string& path, std::string& buffer) {
     HandleOwner file{CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  OPEN_EXISTING)};
     if (file.handle == INVALID_HANDLE_VALUE) throw EScheduleError("无法读取文件：" + path);
+    // Read to the end rather than trusting the size: the file may change
+    // while it is read, and some files report no size at all.
     std::int64_t size = GetFileSizeEx(file.handle);
-    buffer.resize(std::size_t(size > 0 ? size : 0));
-    DWORD done = 0;
-    if (!ReadFile(file.handle, buffer.data(), DWORD(buffer.size()), &done))
-        throw EScheduleError("无法读取文件：" + path);
-    buffer.resize(done); // the file may have shrunk since its size was taken
+    buffer.resize(std::size_t(size > 0 ? size : 0) + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        DWORD done = 0;
+        if (!ReadFile(file.handle, buffer.data() + filled, DWORD(buffer.size() - filled), &done))
+            throw EScheduleError("无法读取文件：" + path);
+        filled += done;
+        if (filled < buffer.size()) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(filled);
 }
 
 // The extension from the last "." on, lower-cased in ASCII.

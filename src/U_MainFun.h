@@ -50,7 +50,7 @@ public:
     void RowInto(std::string_view line, ScheduleRow& row) const;
 
 private:
-    std::string date; // already converted
+    std::string date = "20--"; // already converted; an empty date text converts to "20--"
     std::string weekday;
 };
 

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <filesystem>
+#include <set>
+
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Shell.h"
+#include "support/TempDir.h"
+
+using namespace platform;
+
+namespace {
+
+TEST(Files, ExclusiveHoldBlocksOpenCreateAndDelete) {
+    TempDir dir;
+    WriteAll(dir.file("f"), "data");
+    HANDLE held = CreateFileA(dir.file("f"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
+                              OPEN_EXISTING);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA(dir.file("f"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(CreateFileA(dir.file("f"), GENERIC_WRITE, FILE_SHARE_NONE, CREATE_ALWAYS),
+              INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileA(dir.file("f")));
+    EXPECT_EQ(ReadAll(dir.file("f")), "data"); // the failed create cut nothing
+    CloseHandle(held);
+    EXPECT_TRUE(DeleteFileA(dir.file("f")));
+    EXPECT_FALSE(FileExists(dir.file("f")));
+}
+
+TEST(Files, SharedReadersCoexistButKeepWritersOut) {
+    TempDir dir;
+    WriteAll(dir.file("f"), "x");
+    HANDLE a = CreateFileA(dir.file("f"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    HANDLE b = CreateFileA(dir.file("f"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    EXPECT_NE(a, INVALID_HANDLE_VALUE);
+    EXPECT_NE(b, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA(dir.file("f"), GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    CloseHandle(a);
+    CloseHandle(b);
+}
+
+TEST(Files, ReadOnlyBitHoldsAlsoForRoot) {
+    TempDir dir;
+    WriteAll(dir.file("f"), "x");
+    ASSERT_TRUE(SetFileAttributesA(dir.file("f"), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(GetFileAttributesA(dir.file("f")) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(CreateFileA(dir.file("f"), GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileA(dir.file("f")));
+    ASSERT_TRUE(SetFileAttributesA(dir.file("f"), FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_TRUE(DeleteFileA(dir.file("f")));
+}
+
+TEST(Files, ListingGivesEveryEntryWithAttributes) {
+    TempDir dir;
+    WriteAll(dir.file("a.txt"), "1");
+    WriteAll(dir.file(".h.txt"), "2");
+    std::filesystem::create_directory(dir.file("sub"));
+    std::set<std::string> seen;
+    WIN32_FIND_DATAA e;
+    HFIND f = FindFirstFileA(dir.path() + "*.*", &e);
+    ASSERT_NE(f, nullptr);
+    do {
+        seen.insert(e.cFileName);
+        if (e.cFileName == "sub" || e.cFileName == "." || e.cFileName == "..")
+            EXPECT_TRUE(e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) << e.cFileName;
+        if (e.cFileName == ".h.txt") EXPECT_TRUE(e.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+        if (e.cFileName == "a.txt") EXPECT_EQ(e.nFileSize, 1);
+    } while (FindNextFileA(f, &e));
+    FindClose(f);
+    EXPECT_EQ(seen, (std::set<std::string>{".", "..", "a.txt", ".h.txt", "sub"}));
+    EXPECT_EQ(FindFirstFileA(dir.file("missing/") + "*.*", &e), nullptr);
+}
+
+TEST(Files, MasksMatchLikeFolderListings) {
+    struct {
+        const char* name;
+        const char* mask;
+        bool match;
+    } cases[] = {
+        {"a.txt", "*.*", true},   {"noext", "*.*", true},  {"A.TXT", "*.txt", true},
+        {"a.txt.bak", "*.txt", false}, {"ab", "a?", true}, {"a", "a?", false},
+        {"abc", "a*c", true},     {"abd", "a*c", false},   {"x", "*", true},
+    };
+    for (auto& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
+}
+
+TEST(Files, ExpandFileNameResolvesDots) {
+    EXPECT_EQ(ExpandFileName("/a/b/../c/./d"), "/a/c/d");
+    EXPECT_EQ(ExpandFileName("/a/b/"), "/a/b/");
+    EXPECT_EQ(ExpandFileName("/.."), "/");
+    EXPECT_EQ(NativePath("a\\b\\c"), "a/b/c");
+}
+
+TEST(Clock, DosDateTimesRoundTrip) {
+    // 2005-03-14 08:30:10
+    std::uint32_t dos = (25u << 9 | 3u << 5 | 14u) << 16 | (8u << 11 | 30u << 5 | 5u);
+    double dt = DosDateTimeToDateTime(dos);
+    EXPECT_EQ(DateTimeToDosDateTime(dt), dos);
+    EXPECT_NEAR(dt, 38425.0 + (8 * 3600 + 30 * 60 + 10) / 86400.0, 1e-9);
+    // 0 stands for 1980-01-01 00:01:00.
+    EXPECT_NEAR(DosDateTimeToDateTime(0), 29221.0 + 60.0 / 86400.0, 1e-9);
+    double now = Now();
+    EXPECT_GT(now, 46000.0); // after 2025
+    EXPECT_NEAR(DosDateTimeToDateTime(NowDosDateTime()), now, 3.0 / 86400.0);
+}
+
+TEST(CodePage, GbkRoundTripsAndKeeps5CInsideCharacters) {
+    // "表" is B1 ED; "曹" is B2 DC; a character with 0x5C second byte: "誠"? use 0x815C.
+    const std::string withBackslashByte = "\x81\x5C";
+    std::string utf8 = OemToAnsi(withBackslashByte);
+    EXPECT_EQ(utf8.find('\\'), std::string::npos);
+    EXPECT_EQ(NativeToGbk(utf8), withBackslashByte);
+    bool ok = true;
+    EXPECT_EQ(QStringToGbk(QString::fromUtf8("节目单"), &ok), "\xBD\xDA\xC4\xBF\xB5\xA5");
+    EXPECT_TRUE(ok);
+    QStringToGbk(QString::fromUtf8("\xF0\x9F\x98\x80"), &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(GbkToQString("\x80"), QString(QChar(0x20AC))); // the euro sign
+    EXPECT_EQ(OemToAnsi("plain/ascii"), "plain/ascii");
+}
+
+TEST(Shell, DeletesATreeAndReportsAMissingOne) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("t/a/b"));
+    WriteAll(dir.file("t/a/b/f"), "x");
+    WriteAll(dir.file("keep"), "k");
+    std::filesystem::create_symlink(dir.file("keep"), dir.file("t/link"));
+    std::string from = dir.file("t") + std::string(2, '\0');
+    SHFILEOPSTRUCTA op;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    EXPECT_EQ(SHFileOperationA(&op), 0);
+    EXPECT_FALSE(DirectoryExists(dir.file("t")));
+    EXPECT_EQ(ReadAll(dir.file("keep")), "k"); // a link's target is not followed
+    EXPECT_NE(SHFileOperationA(&op), 0);
+}
+
+} // namespace
