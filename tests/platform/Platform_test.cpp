@@ -68,10 +68,12 @@ TEST(Files, ListingGivesEveryEntryWithAttributes) {
     ASSERT_NE(f, nullptr);
     do {
         seen.insert(e.cFileName);
-        if (e.cFileName == "sub" || e.cFileName == "." || e.cFileName == "..")
-            EXPECT_TRUE(e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) << e.cFileName;
-        if (e.cFileName == ".h.txt") EXPECT_TRUE(e.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
-        if (e.cFileName == "a.txt") EXPECT_EQ(e.nFileSize, 1);
+        const bool folder = e.cFileName == "sub" || e.cFileName == "." || e.cFileName == "..";
+        EXPECT_EQ(bool(e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY), folder) << e.cFileName;
+        EXPECT_EQ(bool(e.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN), e.cFileName == ".h.txt");
+        if (e.cFileName == "a.txt") {
+            EXPECT_EQ(e.nFileSize, 1);
+        }
     } while (FindNextFileA(f, &e));
     FindClose(f);
     EXPECT_EQ(seen, (std::set<std::string>{".", "..", "a.txt", ".h.txt", "sub"}));
