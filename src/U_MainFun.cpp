@@ -40,20 +40,41 @@ std::string ScheduleFilePath() { return ProgramFolder() + "lastsch.sch"; }
 
 // ---- Station schedule text --------------------------------------------------
 
+namespace {
+
+// The first CR or LF in [p, end), or end. Eight bytes are tested at a time:
+// lines are short but texts are long, and this scan is the hot loop of both
+// showing and searching a station.
+const char* FindLineEnd(const char* p, const char* end) {
+    constexpr std::uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+    auto hasByte = [](std::uint64_t w, std::uint64_t pattern) {
+        std::uint64_t v = w ^ pattern;
+        return (v - Ones) & ~v & Highs;
+    };
+    while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if (hasByte(w, Ones * '\r') | hasByte(w, Ones * '\n')) break;
+        p += 8;
+    }
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    return p;
+}
+
+} // namespace
+
 void TextLines(std::string_view text, TLines& lines) {
     lines.clear();
     if (const void* zero = std::memchr(text.data(), 0, text.size()))
         text = text.substr(0, std::size_t(static_cast<const char*>(zero) - text.data()));
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* stop = FindLineEnd(p, end);
+        lines.emplace_back(p, std::size_t(stop - p));
         // CR LF is one line end; a lone CR or LF is one too (so LF CR is two).
-        if (start < text.size() && text[start] == '\r') ++start;
-        else if (start < text.size()) { ++start; continue; }
-        if (start < text.size() && text[start] == '\n') ++start;
+        p = stop + 1;
+        if (stop < end && *stop == '\r' && p < end && *p == '\n') ++p;
     }
 }
 
