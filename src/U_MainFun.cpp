@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "U_TvSchedule.h"
+#include "archive/TUnZip.h"
+#include "platform/Shell.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -261,4 +263,25 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
         DeleteFileA(building);
         throw EScheduleError(CannotCreate);
     }
+}
+
+// ---- Update helpers ---------------------------------------------------------
+
+void ExtractArchive(TUnZip& extractor, const std::string& archive, const std::string& folder) {
+    extractor.SetArchiveFile(archive);
+    extractor.FileSpec.clear();
+    extractor.FileSpec.push_back("*.*");
+    extractor.SetExtractDir(folder);
+    extractor.Extract();
+}
+
+bool DeleteFolder(const std::string& path) {
+    const std::string from = path + std::string(2, '\0'); // a list of one, ended by an empty one
+    SHFILEOPSTRUCTA op{};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.pTo = "";
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    return SHFileOperationA(&op) == 0;
 }

@@ -67,3 +67,12 @@ std::vector<ScheduleRow> StationRows(const TLines& lines);
 // when a station file cannot be read.
 void BuildScheduleFile(const std::string& folder, const std::string& mask,
                        const std::string& target, double buildTime);
+
+// ---- Update helpers ---------------------------------------------------------
+
+class TUnZip;
+
+// Extracts every entry of archive below folder with extractor.
+void ExtractArchive(TUnZip& extractor, const std::string& archive, const std::string& folder);
+// Deletes a folder tree outright, silently; true when it was deleted.
+bool DeleteFolder(const std::string& path);
