@@ -16,14 +16,16 @@ void TZipCrypto::UpdateKeys(std::uint8_t byte) {
     keys[2] = Crc32Byte(keys[2], std::uint8_t(keys[1] >> 24));
 }
 
+// Unsigned 32-bit arithmetic: the 16-bit product promoted to int would overflow.
 std::uint8_t TZipCrypto::StreamByte() const {
-    std::uint16_t temp = std::uint16_t(keys[2] | 2);
+    std::uint32_t temp = (keys[2] | 2) & 0xFFFF;
     return std::uint8_t((temp * (temp ^ 1)) >> 8);
 }
 
 void TZipCrypto::InitKeys(std::string_view password) {
     Reset();
-    for (unsigned char c : password) UpdateKeys(c);
+    for (unsigned char c : password)
+        UpdateKeys(c);
 }
 
 void TZipCrypto::Decrypt(std::uint8_t* data, std::size_t size) {
@@ -38,7 +40,8 @@ bool TZipCrypto::CheckPassword(std::string_view password, const std::uint8_t hea
     if (password.empty()) return false;
     InitKeys(password);
     std::uint8_t copy[12];
-    for (int i = 0; i < 12; ++i) copy[i] = header[i];
+    for (int i = 0; i < 12; ++i)
+        copy[i] = header[i];
     Decrypt(copy, 12);
     return copy[11] == checkByte;
 }
