@@ -10,13 +10,11 @@ constexpr std::array<std::array<std::uint32_t, 256>, 8> MakeTables() {
     std::array<std::array<std::uint32_t, 256>, 8> t{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         t[0][n] = c;
     }
     for (std::uint32_t n = 0; n < 256; ++n)
-        for (int k = 1; k < 8; ++k)
-            t[k][n] = t[0][t[k - 1][n] & 0xFF] ^ (t[k - 1][n] >> 8);
+        for (int k = 1; k < 8; ++k) t[k][n] = t[0][t[k - 1][n] & 0xFF] ^ (t[k - 1][n] >> 8);
     return t;
 }
 
@@ -47,8 +45,7 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size
         data += 8;
         size -= 8;
     }
-    while (size--)
-        crc = Crc32Byte(crc, *data++);
+    while (size--) crc = Crc32Byte(crc, *data++);
     return crc;
 }
 

@@ -51,8 +51,8 @@ enum class TDecodeResult {
 
 struct TDecodeEntry {
     std::uint16_t method = 0;
-    std::uint16_t flags = 0;          // bit 1, bit 2: implode options
-    std::uint64_t compressedSize = 0; // still to read (less the 12-byte encryption header)
+    std::uint16_t flags = 0;             // bit 1, bit 2: implode options
+    std::uint64_t compressedSize = 0;    // still to read (less the 12-byte encryption header)
     std::uint64_t uncompressedSize = 0;
 };
 

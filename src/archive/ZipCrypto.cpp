@@ -24,8 +24,7 @@ std::uint8_t TZipCrypto::StreamByte() const {
 
 void TZipCrypto::InitKeys(std::string_view password) {
     Reset();
-    for (unsigned char c : password)
-        UpdateKeys(c);
+    for (unsigned char c : password) UpdateKeys(c);
 }
 
 void TZipCrypto::Decrypt(std::uint8_t* data, std::size_t size) {
@@ -40,8 +39,7 @@ bool TZipCrypto::CheckPassword(std::string_view password, const std::uint8_t hea
     if (password.empty()) return false;
     InitKeys(password);
     std::uint8_t copy[12];
-    for (int i = 0; i < 12; ++i)
-        copy[i] = header[i];
+    for (int i = 0; i < 12; ++i) copy[i] = header[i];
     Decrypt(copy, 12);
     return copy[11] == checkByte;
 }
