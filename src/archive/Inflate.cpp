@@ -45,13 +45,19 @@ TDecodeResult TInflater::Run() {
     return Finish();
 }
 
-// Hands on what was decoded and gives back the input read but not used.
+// Hands on what was decoded and gives back the input read but not used. Once
+// the entry's size has been produced, decoding goes on only through codes that
+// produce nothing (the end of the block, empty blocks), so a well-formed
+// stream is used up exactly; whatever follows the last byte of the entry does
+// not make the entry fail.
 TDecodeResult TInflater::Finish() {
+    bool aligned = in.AlignToByte();
+    if (result == TDecodeResult::Ok && !aligned) result = TDecodeResult::DataError;
+    if (result == TDecodeResult::DataError && out.SizeReached()) result = TDecodeResult::Ok;
     if (result != TDecodeResult::WriteFailed && result != TDecodeResult::Cancelled) {
         TDecodeResult drained = out.Drain();
         if (drained != TDecodeResult::Ok) result = drained;
     }
-    if (!in.AlignToByte() && result == TDecodeResult::Ok) result = TDecodeResult::DataError;
     source.Unread(in.Unused());
     return result;
 }
@@ -77,7 +83,6 @@ TStep TInflater::StoredBlock() {
         out.next += n;
         length -= unsigned(n);
     }
-    if (out.SizeReached()) return Fail(TDecodeResult::Ok);
     return TStep::More;
 }
 

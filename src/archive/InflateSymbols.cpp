@@ -138,7 +138,7 @@ TStep TInflater::Symbol() {
     if (entry & EntryLiteral) {
         if (out.next == out.limit && MakeRoom() == TStep::Stop) return TStep::Stop;
         *out.next++ = std::uint8_t(EntryValue(entry));
-        return out.SizeReached() ? Fail(TDecodeResult::Ok) : TStep::More;
+        return TStep::More;
     }
     unsigned length = BasePlusExtra(entry, in.bits);
     in.Drop(EntryBits(entry));
@@ -149,9 +149,7 @@ TStep TInflater::Symbol() {
     in.Drop(EntryBits(entry));
     if (in.Overread()) return Fail(TDecodeResult::DataError);
     if (distance > std::size_t(out.next - out.Start())) return Fail(TDecodeResult::DataError);
-    TStep step = CopyMatch(distance, length);
-    if (step == TStep::More && out.SizeReached()) return Fail(TDecodeResult::Ok);
-    return step;
+    return CopyMatch(distance, length);
 }
 
 // Copies a match of any length, making room as it goes. The distance has been
@@ -171,8 +169,9 @@ TStep TInflater::CopyMatch(std::size_t distance, unsigned length) {
     return TStep::More;
 }
 
-// Called when the room is used up: either the entry is complete or the new
-// bytes go to the sink.
+// Called when the room is used up: either the entry is complete (and decoding
+// stops before the byte that would pass its size) or the new bytes go to the
+// sink.
 TStep TInflater::MakeRoom() {
     if (out.SizeReached()) return Fail(TDecodeResult::Ok);
     TDecodeResult drained = out.Drain();

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -194,3 +195,86 @@ inline void PrintTo(TDecodeResult result, std::ostream* os) {
     *os << decodetest::ResultName(result);
 }
 } // namespace archive
+
+namespace decodetest {
+
+// A one-entry ZIP file, for the tools that serve as test oracles.
+inline std::string WriteZipForTest(const std::string& name, std::uint16_t method,
+                                   std::uint16_t flags, const std::string& data, std::uint32_t crc,
+                                   std::uint32_t uncompressedSize) {
+    auto le = [](std::string& out, std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            out.push_back(char(value >> (8 * i)));
+    };
+    std::string zip;
+    le(zip, 0x04034B50, 4);
+    le(zip, 10, 2); // version needed
+    le(zip, flags, 2);
+    le(zip, method, 2);
+    le(zip, 0, 2);    // time
+    le(zip, 0x21, 2); // date 1980-01-01
+    le(zip, crc, 4);
+    le(zip, std::uint32_t(data.size()), 4);
+    le(zip, uncompressedSize, 4);
+    le(zip, std::uint32_t(name.size()), 2);
+    le(zip, 0, 2);
+    zip += name + data;
+    std::size_t central = zip.size();
+    le(zip, 0x02014B50, 4);
+    le(zip, 10, 2); // made by
+    le(zip, 10, 2);
+    le(zip, flags, 2);
+    le(zip, method, 2);
+    le(zip, 0, 2);
+    le(zip, 0x21, 2);
+    le(zip, crc, 4);
+    le(zip, std::uint32_t(data.size()), 4);
+    le(zip, uncompressedSize, 4);
+    le(zip, std::uint32_t(name.size()), 2);
+    le(zip, 0, 2); // extra
+    le(zip, 0, 2); // comment
+    le(zip, 0, 2); // disk
+    le(zip, 0, 2); // internal attributes
+    le(zip, 0, 4); // external attributes
+    le(zip, 0, 4); // local header offset
+    zip += name;
+    std::size_t centralSize = zip.size() - central;
+    le(zip, 0x06054B50, 4);
+    le(zip, 0, 2);
+    le(zip, 0, 2);
+    le(zip, 1, 2);
+    le(zip, 1, 2);
+    le(zip, std::uint32_t(centralSize), 4);
+    le(zip, std::uint32_t(central), 4);
+    le(zip, 0, 2);
+    return zip;
+}
+
+inline std::uint32_t Crc32Of(const std::string& data) {
+    return archive::UpdateCrc32(0xFFFFFFFFu, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                data.size()) ^
+           0xFFFFFFFFu;
+}
+
+// Runs a shell command; true when it exits with status 0.
+inline bool RunTool(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+inline bool HaveTool(const std::string& tool) {
+    return RunTool("command -v " + tool + " >/dev/null 2>&1");
+}
+
+// Decodes raw data as one entry of the given method, flags and size.
+inline TDecoded DecodeBytes(std::uint16_t method, std::uint16_t flags, const std::string& data,
+                            std::uint64_t size, std::vector<std::size_t> chunks = {}) {
+    TZipTestEntry entry;
+    entry.method = method;
+    entry.flags = flags;
+    entry.data = data;
+    entry.compressedSize = data.size();
+    entry.uncompressedSize = size;
+    return DecodeTestEntry(entry, std::move(chunks));
+}
+
+} // namespace decodetest
