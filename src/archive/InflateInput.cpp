@@ -16,7 +16,8 @@ constexpr std::size_t ReadBlock = 32768;
 } // namespace
 
 TInflateInput::TInflateInput(TDecodeSource& source)
-    : source(source), buffer(std::make_unique<std::uint8_t[]>(History + BufferSize)) {
+    : source(source), buffer(std::make_unique_for_overwrite<std::uint8_t[]>(History + BufferSize)) {
+    std::memset(buffer.get(), 0, History);
     next = end = buffer.get() + History;
 }
 

@@ -13,9 +13,11 @@ constexpr std::size_t WriteChunk = 32768;
 
 } // namespace
 
+// An entry smaller than window and room together needs no more than its size.
 TInflateOutput::TInflateOutput(TDecodeSink& sink, std::uint32_t windowSize, std::uint64_t size)
-    : sink(sink), windowSize(windowSize), capacity(windowSize + Room),
-      buffer(std::make_unique<std::uint8_t[]>(capacity + Slack)), remaining(size) {
+    : sink(sink), windowSize(windowSize),
+      capacity(std::size_t(std::min<std::uint64_t>(windowSize + Room, size))),
+      buffer(std::make_unique_for_overwrite<std::uint8_t[]>(capacity + Slack)), remaining(size) {
     next = pending = buffer.get();
     SetLimit();
 }
