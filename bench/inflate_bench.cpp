@@ -20,10 +20,10 @@ constexpr std::size_t DataSize = 64u << 20;
 // Deterministic data: text made of words, records of slowly changing binary
 // fields, noisy bytes and runs, in alternating stretches of varying length.
 std::vector<std::uint8_t> MakeData() {
-    static const char* const Words[] = {
-        "schedule", "station", "programme", "news", "weather", "the",     "of",
-        "and",      "film",    "series",    "live", "sport",   "evening", "morning",
-        "update",   "archive", "episode",   "music", "report", "channel"};
+    static const char* const Words[] = {"schedule", "station", "programme", "news",    "weather",
+                                        "the",      "of",      "and",       "film",    "series",
+                                        "live",     "sport",   "evening",   "morning", "update",
+                                        "archive",  "episode", "music",     "report",  "channel"};
     std::vector<std::uint8_t> data;
     data.reserve(DataSize);
     std::uint32_t state = 12345;
@@ -56,7 +56,8 @@ std::vector<std::uint8_t> MakeData() {
             break;
         }
         case 2: // noise
-            for (std::size_t n = 0; n < stretch / 4; ++n) data.push_back(std::uint8_t(next()));
+            for (std::size_t n = 0; n < stretch / 4; ++n)
+                data.push_back(std::uint8_t(next()));
             break;
         default: // runs
             data.insert(data.end(), stretch / 2, std::uint8_t(next()));

@@ -28,8 +28,9 @@ constexpr std::uint64_t LowBits(unsigned n) {
 
 class TInflateInput {
 public:
-    // Bytes the fast path may read ahead of next: two word loads per symbol.
-    static constexpr std::size_t InputMargin = 16;
+    // Bytes the fast path may read ahead of next: up to three refills in one
+    // round, each advancing at most 7 bytes and loading 8.
+    static constexpr std::size_t InputMargin = 32;
 
     explicit TInflateInput(TDecodeSource& source);
 

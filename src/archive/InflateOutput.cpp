@@ -17,7 +17,7 @@ constexpr std::size_t WriteChunk = 32768;
 TInflateOutput::TInflateOutput(TDecodeSink& sink, std::uint32_t windowSize, std::uint64_t size)
     : sink(sink), windowSize(windowSize),
       capacity(std::size_t(std::min<std::uint64_t>(windowSize + Room, size))),
-      buffer(std::make_unique_for_overwrite<std::uint8_t[]>(capacity + Slack)), remaining(size) {
+      buffer(std::make_unique_for_overwrite<std::uint8_t[]>(capacity)), remaining(size) {
     next = pending = buffer.get();
     SetLimit();
 }

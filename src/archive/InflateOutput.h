@@ -15,10 +15,6 @@ namespace archive::inflate {
 
 class TInflateOutput {
 public:
-    // Bytes the fast path may write past next: a match of up to 258 bytes
-    // copied in 8-byte words.
-    static constexpr std::size_t Slack = 64;
-
     TInflateOutput(TDecodeSink& sink, std::uint32_t windowSize, std::uint64_t size);
 
     // Start of the bytes a match may copy from.

@@ -10,19 +10,28 @@ namespace {
 
 constexpr unsigned MaxFastLength = 258;  // longer matches (Deflate64) take the careful copy
 constexpr unsigned MaxDistanceBits = 29; // distance codeword plus extra bits (Deflate64)
-constexpr std::size_t OutputMargin = MaxFastLength + 8;
+// Room the fast loop needs for one round: two literals, then a match whose
+// word copies write up to 264 bytes (258 rounded up to whole words).
+constexpr std::size_t OutputMargin = 2 + 264;
 
-// Copies a match of at most MaxFastLength bytes; may write up to 7 bytes past
-// its end, into the slack the output keeps for that.
+// Copies a match of at most MaxFastLength bytes in whole words: it may write
+// up to 23 bytes past the match, into room the fast loop keeps free.
 inline void CopyMatchFast(std::uint8_t* to, std::size_t distance, unsigned length) {
     const std::uint8_t* from = to - distance;
     std::uint8_t* end = to + length;
     if (distance >= 8) {
-        do {
-            std::memcpy(to, from, 8); // never overlaps: the source is 8 or more bytes back
+        // Each word's source lies wholly before it: 8 or more bytes back. The
+        // first three words go unconditionally; most matches are that short.
+        std::memcpy(to, from, 8);
+        std::memcpy(to + 8, from + 8, 8);
+        std::memcpy(to + 16, from + 16, 8);
+        to += 24;
+        from += 24;
+        while (to < end) {
+            std::memcpy(to, from, 8);
             to += 8;
             from += 8;
-        } while (to < end);
+        }
     } else if (distance == 1) {
         std::uint64_t run = 0x0101010101010101ull * *from;
         do {
@@ -62,19 +71,40 @@ TStep TInflater::FastSymbols() {
     const std::uint32_t* const dist = distTable;
     TStep step = TStep::More;
 
-    while (next < inLast && to < toLast) {
-        TInflateInput::RefillFast(bits, count, next);
+    // A literal/length codeword with its subtable step takes at most 15 bits.
+    auto lookup = [&bits, &count, litLen] {
         std::uint32_t entry = litLen[bits & LowBits(LitLenTableBits)];
         if (entry & EntrySubtable) {
             bits >>= LitLenTableBits;
             count -= LitLenTableBits;
             entry = litLen[EntryValue(entry) + (bits & LowBits(EntryCodeLength(entry)))];
         }
+        return entry;
+    };
+    while (next < inLast && to < toLast) {
+        TInflateInput::RefillFast(bits, count, next);
+        std::uint32_t entry = lookup();
         if (entry & EntryLiteral) {
+            // Up to three literals per refill: 56 bits hold three codewords and
+            // the lookup of a fourth.
             bits >>= EntryBits(entry);
             count -= EntryBits(entry);
             *to++ = std::uint8_t(EntryValue(entry));
-            continue;
+            entry = lookup();
+            if (entry & EntryLiteral) {
+                bits >>= EntryBits(entry);
+                count -= EntryBits(entry);
+                *to++ = std::uint8_t(EntryValue(entry));
+                entry = lookup();
+                if (entry & EntryLiteral) {
+                    bits >>= EntryBits(entry);
+                    count -= EntryBits(entry);
+                    *to++ = std::uint8_t(EntryValue(entry));
+                    continue;
+                }
+            }
+            // Refilling adds bits above the ones the lookup used: entry stands.
+            TInflateInput::RefillFast(bits, count, next);
         }
         if (entry & EntryExceptional) {
             if (!(entry & EntryEndOfBlock)) { // a codeword no symbol has
