@@ -138,12 +138,12 @@ TStep TInflater::FastSymbols() {
             step = Fail(TDecodeResult::DataError);
             break;
         }
-        if (length > MaxFastLength) { // Deflate64's long matches may need a drain
-            in.bits = bits, in.count = count, in.next = next, out.next = to;
-            step = CopyMatch(distance, length);
-            bits = in.bits, count = in.count, next = in.next, to = out.next;
-            if (step != TStep::More) break;
-            continue;
+        if (length > MaxFastLength) { // Deflate64's long matches may need a drain, which
+            in.bits = bits;           // moves the room: the loop starts over after it
+            in.count = count;
+            in.next = next;
+            out.next = to;
+            return CopyMatch(distance, length);
         }
         CopyMatchFast(to, distance, length);
         to += length;

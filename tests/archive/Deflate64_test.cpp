@@ -100,6 +100,27 @@ TEST(Deflate64, LongLengthsAndFarDistances) {
     EXPECT_NE(decoded.output, expected.out);
 }
 
+// Long matches that run past the output buffer's room, then literals up to
+// and past the declared size: the size still caps the output.
+TEST(Deflate64, LongMatchesAcrossTheRoomAndTheSize) {
+    TBitWriter w = FixedBlockHeader();
+    FixedSymbol(w, 'a');
+    for (int i = 0; i < 6; ++i) {
+        FixedSymbol(w, 285);
+        w.Bits(65535, 16).Code(0, 5); // 65538 bytes, distance 1
+    }
+    for (int i = 0; i < 10000; ++i)
+        FixedSymbol(w, 'b');
+    FixedSymbol(w, 256);
+    std::string expected = std::string(1 + 6 * 65538, 'a') + std::string(10000, 'b');
+    std::string stream = w.Finish();
+    for (std::size_t size : {std::size_t(400000), expected.size()}) {
+        TDecoded decoded = DecodeBytes(9, 0, stream, size);
+        EXPECT_EQ(decoded.result, TDecodeResult::Ok);
+        EXPECT_TRUE(decoded.output == expected.substr(0, size)) << size;
+    }
+}
+
 // A distance beyond what was produced is an error in Deflate64 as well.
 TEST(Deflate64, DistanceBeforeTheFirstByte) {
     TBitWriter w = FixedBlockHeader();
