@@ -74,8 +74,10 @@ bool BuildDecodeTable(std::uint32_t* table, std::size_t capacity, unsigned table
                       const std::uint8_t* lengths, unsigned numSymbols,
                       const std::uint32_t* symbolEntries) {
     unsigned count[MaxCodeLength + 1] = {};
-    for (unsigned symbol = 0; symbol < numSymbols; ++symbol)
+    for (unsigned symbol = 0; symbol < numSymbols; ++symbol) {
+        if (lengths[symbol] > MaxCodeLength) return false; // longer than deflate allows
         ++count[lengths[symbol]];
+    }
     count[0] = 0;
 
     // Kraft: more codewords of a length than the code space left is over-subscribed.
