@@ -22,6 +22,10 @@ struct TEncrypted {
     std::uint16_t method;
 };
 
+void PrintTo(const TEncrypted& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const TEncrypted EncryptedCases[] = {
     {"zip", "zip", "zip -q -P 'pass word' out.zip plain.txt", true, 8},
     {"zip from stdin", "zip", "zip -q -P 'pass word' out.zip - < plain.txt", true, 8},

@@ -41,6 +41,10 @@ struct TOptions {
     bool literalTree;
 };
 
+void PrintTo(const TOptions& c, std::ostream* os) {
+    *os << (c.largeWindow ? "8 KB" : "4 KB") << (c.literalTree ? ", 3 trees" : ", 2 trees");
+}
+
 class ExplodeOptions : public testing::TestWithParam<TOptions> {
 protected:
     std::string data = MakeTestData(TDataKind::Mixed, 60000, 21) +
@@ -108,6 +112,10 @@ struct TBadTree {
     std::string stream;
     TDecodeResult result;
 };
+
+void PrintTo(const TBadTree& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::vector<TBadTree>& BadTrees() {
     static const std::vector<TBadTree> cases = {

@@ -18,6 +18,10 @@ struct TRoundTrip {
     std::vector<std::size_t> chunks; // sizes of the source's reads
 };
 
+void PrintTo(const TRoundTrip& c, std::ostream* os) {
+    *os << c.size << " bytes, level " << c.level << ", strategy " << c.strategy;
+}
+
 class InflateRoundTrip : public testing::TestWithParam<TRoundTrip> {};
 
 // The output equals zlib's input, and the source gets back exactly the bytes
@@ -138,6 +142,10 @@ struct TMalformed {
     TDecodeResult result;
     std::string output; // what was written before the fault
 };
+
+void PrintTo(const TMalformed& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string FarDistance(int distanceCode) {
     TBitWriter w = FixedBlockHeader();

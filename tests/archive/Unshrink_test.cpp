@@ -34,6 +34,10 @@ struct TShrunk {
     std::string output;
 };
 
+void PrintTo(const TShrunk& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const std::vector<TShrunk>& ShrunkCases() {
     static const std::vector<TShrunk> cases = {
         {"literals", Codes({'a', 'b', 'c'}), 3, TDecodeResult::Ok, "abc"},
