@@ -139,6 +139,7 @@ void BM_InflateVimbrel(benchmark::State& state) {
     }
     if (out != stream.data) state.SkipWithError("output differs");
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(DataSize));
+    state.SetLabel("from " + std::to_string(stream.deflated.size()) + " bytes");
 }
 
 void BM_InflateZlib(benchmark::State& state) {
@@ -157,6 +158,7 @@ void BM_InflateZlib(benchmark::State& state) {
     }
     if (out != stream.data) state.SkipWithError("output differs");
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(DataSize));
+    state.SetLabel("from " + std::to_string(stream.deflated.size()) + " bytes");
 }
 
 BENCHMARK(BM_InflateVimbrel)->Unit(benchmark::kMillisecond)->MinTime(2.0);
