@@ -6,7 +6,9 @@ namespace archive {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // Bytes of the character starting at text[i]: a UTF-8 lead byte takes its
 // continuation bytes along.
@@ -27,7 +29,9 @@ std::string DropQueryAfterStar(const std::string& mask) {
     return out;
 }
 
-bool HasDot(const std::string& s) { return s.find('.') != std::string::npos; }
+bool HasDot(const std::string& s) {
+    return s.find('.') != std::string::npos;
+}
 
 } // namespace
 
@@ -43,9 +47,8 @@ std::string FileNamePart(const std::string& text) {
 }
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return Lower(x) == Lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 bool WildcardMatch(const std::string& textIn, const std::string& maskIn) {
@@ -73,7 +76,8 @@ bool WildcardMatch(const std::string& textIn, const std::string& maskIn) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
     return m == mask.size();
 }
 
@@ -95,12 +99,15 @@ bool MatchesFileSpec(const std::string& name, TStrings& fileSpec, bool recurseDi
         if (WildcardMatch(text, mask)) return true;
         // Retry with a "." on each side that lacks one, so "*.*" also takes
         // names without an extension and the empty name of a folder entry.
+        // A mask is written back extended only when that made it match: kept
+        // after a miss, "dir\*" would become "dir\*." and miss "dir\x.txt".
         if (!HasDot(text)) text += '.';
-        if (!HasDot(mask)) {
-            mask += '.';
-            entry += '.';
+        const bool extend = !HasDot(mask);
+        if (extend) mask += '.';
+        if (WildcardMatch(text, mask)) {
+            if (extend) entry += '.';
+            return true;
         }
-        if (WildcardMatch(text, mask)) return true;
     }
     return false;
 }

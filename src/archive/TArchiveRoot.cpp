@@ -31,8 +31,7 @@ std::string LowerExtension(const std::string& path) {
 bool IsPlainZipStart(const std::uint8_t* b) {
     if (b[0] != 'P' || b[1] != 'K') return false;
     const int pair = b[2] << 8 | b[3];
-    return pair != 0x0102 && pair != 0x0708 && pair != 0x4734 && pair != 0x4735 &&
-           pair != 0x4349;
+    return pair != 0x0102 && pair != 0x0708 && pair != 0x4734 && pair != 0x4735 && pair != 0x4349;
 }
 
 } // namespace

@@ -142,8 +142,8 @@ TOutputPath TUnBase::OutputPathOf(const std::string& name) {
     return MakeOutputPath(fExtractDir, name, UseStoredDirs());
 }
 
-void TUnBase::AddToTotals(std::uint64_t compressed, std::uint64_t uncompressed,
-                          std::uint16_t flags, std::uint32_t dosDateTime) {
+void TUnBase::AddToTotals(std::uint64_t compressed, std::uint64_t uncompressed, std::uint16_t flags,
+                          std::uint32_t dosDateTime) {
     // The encryption header is not the entry's data.
     if (flags & FlagEncrypted) compressed = compressed > 12 ? compressed - 12 : 0;
     totalCompressed += compressed;
@@ -263,9 +263,12 @@ bool TUnBase::CreateOutput(const TEntryState& e) {
 
 std::uint32_t TUnBase::OutputDateTime(const TEntryState& e) const {
     switch (DateAttribute()) {
-    case daSysDate: return NowDosDateTime();
-    case daMaxFileDate: return newestDateTime;
-    default: return e.LocalDosDateTime;
+    case daSysDate:
+        return NowDosDateTime();
+    case daMaxFileDate:
+        return newestDateTime;
+    default:
+        return e.LocalDosDateTime;
     }
 }
 

@@ -370,15 +370,23 @@ void TUnZip::ReportDecodeResult(TDecodeResult result, const TEntryState& e) {
     switch (result) {
     case TDecodeResult::Ok:
     case TDecodeResult::DataError: // the CRC check tells
-    case TDecodeResult::Cancelled: return;
-    case TDecodeResult::BadBlock: RaiseError(e.StoredName, "", E_BADBLOCK);
-    case TDecodeResult::StackOverflow: RaiseError(e.StoredName, "", E_STACKOVERFLOW);
-    case TDecodeResult::TreeBuild: ReportError(e.StoredName, "", E_AMBIGUOUSTREE); return;
-    case TDecodeResult::TreeDecode: RaiseError(e.StoredName, "", E_AMBIGUOUSTREE);
+    case TDecodeResult::Cancelled:
+        return;
+    case TDecodeResult::BadBlock:
+        RaiseError(e.StoredName, "", E_BADBLOCK);
+    case TDecodeResult::StackOverflow:
+        RaiseError(e.StoredName, "", E_STACKOVERFLOW);
+    case TDecodeResult::TreeBuild:
+        ReportError(e.StoredName, "", E_AMBIGUOUSTREE);
+        return;
+    case TDecodeResult::TreeDecode:
+        RaiseError(e.StoredName, "", E_AMBIGUOUSTREE);
     case TDecodeResult::WriteFailed:
         if (writeReported) throw E_RAISE(E_FWRITE); // the writer has said so already
         RaiseError(ArchiveFile(), e.Out.Path, E_FWRITE);
-    case TDecodeResult::Unsupported: ReportError(e.StoredName, "", E_UNKNMETH); return;
+    case TDecodeResult::Unsupported:
+        ReportError(e.StoredName, "", E_UNKNMETH);
+        return;
     }
 }
 

@@ -23,7 +23,9 @@ std::uint8_t Percent(std::uint64_t done, std::uint64_t total) {
 
 TZipCommon::TZipCommon(QObject* parent) : TArchiveRoot(parent) {}
 
-void TZipCommon::SetZipCmntBufSize(int value) { fZipCmntBufSize = std::clamp(value, 2000, 32767); }
+void TZipCommon::SetZipCmntBufSize(int value) {
+    fZipCmntBufSize = std::clamp(value, 2000, 32767);
+}
 
 void TZipCommon::ReportError(const std::string& fileName, const std::string& extendedMsg,
                              int code) {
@@ -31,8 +33,7 @@ void TZipCommon::ReportError(const std::string& fileName, const std::string& ext
     if (OnError) OnError(this, fileName, extendedMsg, "0", code);
 }
 
-void TZipCommon::RaiseError(const std::string& fileName, const std::string& extendedMsg,
-                            int code) {
+void TZipCommon::RaiseError(const std::string& fileName, const std::string& extendedMsg, int code) {
     ReportError(fileName, extendedMsg, code);
     throw E_RAISE(cancelled ? int(E_USERCANCEL) : code);
 }

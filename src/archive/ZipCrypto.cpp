@@ -17,7 +17,7 @@ void TZipCrypto::UpdateKeys(std::uint8_t byte) {
 }
 
 std::uint8_t TZipCrypto::StreamByte() const {
-    std::uint16_t temp = std::uint16_t(keys[2] | 2);
+    std::uint32_t temp = (keys[2] | 2) & 0xFFFF; // 32 bits: the product overflows an int
     return std::uint8_t((temp * (temp ^ 1)) >> 8);
 }
 

@@ -18,7 +18,8 @@ std::uint64_t TByteCursor::Take(std::size_t n) {
         return 0;
     }
     std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i) v |= std::uint64_t(data[pos + i]) << (8 * i);
+    for (std::size_t i = 0; i < n; ++i)
+        v |= std::uint64_t(data[pos + i]) << (8 * i);
     pos += n;
     return v;
 }
@@ -86,9 +87,8 @@ void ApplyZip64Extra(std::string_view extra, std::uint64_t& uncompressedSize,
             c.Skip(size);
             continue;
         }
-        TByteCursor field(reinterpret_cast<const std::uint8_t*>(extra.data()) +
-                              (extra.size() - c.Left()),
-                          size);
+        TByteCursor field(
+            reinterpret_cast<const std::uint8_t*>(extra.data()) + (extra.size() - c.Left()), size);
         // Only the fields whose 32-bit value overflowed are present, in this order.
         if (uncompressedSize == 0xFFFFFFFF) {
             std::uint64_t v = field.U64();

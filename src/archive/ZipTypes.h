@@ -13,12 +13,15 @@ class QObject;
 
 namespace archive {
 
+// clang-format off
 enum TArcType {
     atNA, atUnsupported, atFileOpenErr, atUnknown, atAce, atAceExe, atArc, atArcExe, atArj,
     atArjExe, atBh, atBhExe, atCab, atCabExe, atGZip, atHA, atJar, atJarExe, atLha, atLhaExe,
     atLzh, atLzhExe, atMsGZ, atPak, atPakExe, atRar, atRarExe, atTar, atTarGZip, atUUE, atZip,
     atZipExe, atZipDS, atZipMV, atZoo
 };
+// clang-format on
+static_assert(atZip == 30 && atZoo == 34);
 
 enum THeaderType { htLocal, htCentral, htEnding, htLocator, htEnding64, htNone };
 
@@ -27,7 +30,8 @@ class THeaderTypeState {
 public:
     THeaderTypeState() = default;
     THeaderTypeState(std::initializer_list<THeaderType> types) {
-        for (THeaderType t : types) Include(t);
+        for (THeaderType t : types)
+            Include(t);
     }
     void Include(THeaderType t) { bits |= std::uint8_t(1u << t); }
     bool Contains(THeaderType t) const { return bits & (1u << t); }
@@ -66,13 +70,13 @@ using TOnBegin =
     std::function<void(QObject* Sender, const std::string& FileName, int Count, bool& Extract)>;
 using TOnEnd = std::function<void(QObject* Sender, const std::string& FileName, bool CRC_PASS)>;
 using TOnError =
-    std::function<void(QObject* Sender, const std::string& FileName,
-                       const std::string& ExtendedMsg, const std::string& VolumeID, int ECode)>;
+    std::function<void(QObject* Sender, const std::string& FileName, const std::string& ExtendedMsg,
+                       const std::string& VolumeID, int ECode)>;
 using TUnBase_OnFileExists =
     std::function<void(QObject* Sender, const std::string& FileName, std::string& NewFileName,
                        TOverwriteMode& OverwriteMode)>;
-using TOnRenameFile = std::function<void(QObject* Sender, const std::string& FileName,
-                                         std::string& NewFileName)>;
+using TOnRenameFile =
+    std::function<void(QObject* Sender, const std::string& FileName, std::string& NewFileName)>;
 using TOnGetPassword = std::function<void(QObject* Sender, const std::string& FileName,
                                           std::string& Password, bool& TryAgain)>;
 using TOnProgress = std::function<void(QObject* Sender, std::uint8_t ProgressByFile,
