@@ -15,6 +15,8 @@ namespace archive {
 
 class TArchiveRoot : public QObject {
     Q_OBJECT
+    Q_PROPERTY(std::string ArchiveFile READ ArchiveFile WRITE SetArchiveFile)
+    Q_PROPERTY(archive::TArcType ArcType READ ArcType)
 public:
     explicit TArchiveRoot(QObject* parent = nullptr);
 

@@ -40,6 +40,7 @@ TUnBase::TUnBase(QObject* parent) : TZipCommon(parent) {}
 
 TUnBase::~TUnBase() {
     if (outFile != INVALID_HANDLE_VALUE) CloseHandle(outFile);
+    ReleaseOutputFolder();
     if (archive != INVALID_HANDLE_VALUE) CloseHandle(archive);
 }
 
@@ -70,6 +71,7 @@ int TUnBase::Extract() {
 
 int TUnBase::Run() {
     fileCount = 0;
+    cancelled = false; // a cancelled run must not mark the next run's first reports
     if (ArchiveFile().empty()) {
         ReportError("", "", E_FILENOTFOUND);
         return 0;
@@ -80,7 +82,6 @@ int TUnBase::Run() {
         return 0;
     }
     archiveSize = GetFileSizeEx(archive);
-    cancelled = false;
     totalCompressed = totalUncompressed = 0;
     newestDateTime = 0;
     passwordFailed = false;
@@ -97,6 +98,7 @@ int TUnBase::Run() {
     }
     if (outFile != INVALID_HANDLE_VALUE) CloseHandle(outFile);
     outFile = INVALID_HANDLE_VALUE;
+    ReleaseOutputFolder();
     entries.clear();
     try {
         if (OnElapsedTime) OnElapsedTime(this, float(clock.nsecsElapsed() / 1e9));
@@ -194,7 +196,7 @@ void TUnBase::MakeWritable(const TOutputPath& out) {
 }
 
 bool TUnBase::ConfirmOverwrite(TEntryState& e) {
-    TOverwriteMode& mode = overwriteModeRef();
+    TOverwriteMode& mode = OverwriteModeRef();
     mode = omOverwrite;
     auto fileThere = [&](const TOutputPath& out) {
         DWORD a = TargetAttributes(out);
@@ -250,15 +252,25 @@ bool TUnBase::CreateDirectoryEntry(const TEntryState& e) {
 }
 
 bool TUnBase::CreateOutput(const TEntryState& e) {
-    if (!ForceDirectories(e.Out.Base)) return false;
-    HANDLE dir = OpenDirectoryBelowA(e.Out.Base, FolderOf(e.Out.Relative), true);
-    if (dir == INVALID_HANDLE_VALUE) return false;
-    outFile = CreateFileAtA(dir, LastComponent(e.Out.Relative), GENERIC_WRITE, FILE_SHARE_NONE,
-                            CREATE_ALWAYS);
-    CloseHandle(dir);
+    const std::string folder = FolderOf(e.Out.Relative);
+    if (outFolder == INVALID_HANDLE_VALUE || outFolderKey != e.Out.Base + folder) {
+        ReleaseOutputFolder();
+        if (!ForceDirectories(e.Out.Base)) return false;
+        outFolder = OpenDirectoryBelowA(e.Out.Base, folder, true);
+        if (outFolder == INVALID_HANDLE_VALUE) return false;
+        outFolderKey = e.Out.Base + folder;
+    }
+    outFile = CreateFileAtA(outFolder, LastComponent(e.Out.Relative), GENERIC_WRITE,
+                            FILE_SHARE_NONE, CREATE_ALWAYS);
     outPath = e.Out.Path;
     writeReported = false;
     return outFile != INVALID_HANDLE_VALUE;
+}
+
+void TUnBase::ReleaseOutputFolder() {
+    if (outFolder != INVALID_HANDLE_VALUE) CloseHandle(outFolder);
+    outFolder = INVALID_HANDLE_VALUE;
+    outFolderKey.clear();
 }
 
 std::uint32_t TUnBase::OutputDateTime(const TEntryState& e) const {

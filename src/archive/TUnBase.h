@@ -21,13 +21,14 @@ struct TUnBaseHeaderObj {
     bool HasCentral = false;
     TCentralHeader Central; // with its Zip64 values applied
     std::string Name;       // converted name, for reports
-    // From the walk's look at the local header: where the entry's data lies.
-    std::uint16_t LocalNameLength = 0;
-    std::uint16_t LocalExtraLength = 0;
+    // The local header with its name and extra field, as the walk read it;
+    // the entry's data follows it.
+    std::string LocalHead;
 };
 
 class TUnBase : public TZipCommon {
     Q_OBJECT
+    Q_PROPERTY(std::string ExtractDir READ ExtractDir WRITE SetExtractDir)
 public:
     explicit TUnBase(QObject* parent = nullptr);
     ~TUnBase() override;
@@ -84,6 +85,7 @@ protected:
     bool CreateDirectoryEntry(const TEntryState& e);
     bool CreateOutput(const TEntryState& e);
     void CloseOutput(const TEntryState& e);
+    void ReleaseOutputFolder();
     // CRC verdict and OnEnd (or 25151). failed: nothing sound was written.
     void EndOfEntry(const std::string& fileName, std::uint32_t expectedCrc, bool failed);
     // An entry that will not be written after all.
@@ -93,6 +95,10 @@ protected:
                      std::uint32_t dosDateTime);
 
     platform::HANDLE archive = platform::INVALID_HANDLE_VALUE;
+    // The folder the last output went to, kept open for the next entry:
+    // station files all go to one folder.
+    platform::HANDLE outFolder = platform::INVALID_HANDLE_VALUE;
+    std::string outFolderKey;
     std::vector<TUnBaseHeaderObj> entries;
     std::uint64_t totalCompressed = 0, totalUncompressed = 0;
     std::uint32_t newestDateTime = 0;

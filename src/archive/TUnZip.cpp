@@ -77,6 +77,8 @@ public:
         remaining += count;
     }
 
+    std::uint64_t Remaining() const { return remaining; }
+
 private:
     HANDLE file;
     std::int64_t pos;
@@ -121,14 +123,11 @@ int TUnZip::CentralWalk() {
         pos = namePos + h.NameLength + h.ExtraLength + h.CommentLength;
         if (!Selected(name)) continue;
 
-        std::uint8_t local[LocalHeaderSize];
-        if (ReadAt(archive, std::int64_t(h.LocalHeaderOffset), local, sizeof local) <
-                sizeof local ||
-            Sig(local) != LocalHeaderSig) {
+        std::string head = ReadLocalHead(std::int64_t(h.LocalHeaderOffset));
+        if (head.empty()) {
             ReportError(name, "", E_BADHEADER);
             continue;
         }
-        const TLocalHeader l = ParseLocalHeader(local);
         TUnBaseHeaderObj entry;
         entry.ExternalAttributes = h.ExternalAttributes;
         entry.DiskNumber = std::uint16_t(h.DiskNumberStart + 1);
@@ -136,8 +135,7 @@ int TUnZip::CentralWalk() {
         entry.HasCentral = true;
         entry.Central = h;
         entry.Name = name;
-        entry.LocalNameLength = l.NameLength;
-        entry.LocalExtraLength = l.ExtraLength;
+        entry.LocalHead = std::move(head);
         entries.push_back(std::move(entry));
     }
     RefuseOverlappingEntries();
@@ -156,8 +154,7 @@ void TUnZip::RefuseOverlappingEntries() {
     auto begin = [&](std::size_t i) { return entries[i].LocalHeaderOffset; };
     auto end = [&](std::size_t i) {
         const TUnBaseHeaderObj& e = entries[i];
-        return e.LocalHeaderOffset + LocalHeaderSize + e.LocalNameLength + e.LocalExtraLength +
-               e.Central.CompressedSize;
+        return e.LocalHeaderOffset + e.LocalHead.size() + e.Central.CompressedSize;
     };
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
@@ -187,51 +184,60 @@ int TUnZip::LocalWalk() {
         if (cancel) return 0;
     }
     std::int64_t pos = directoryPosition;
-    std::uint8_t raw[LocalHeaderSize];
-    std::size_t got = ReadAt(archive, pos, raw, sizeof raw);
-    if (got == sizeof raw && Sig(raw) == SpanningSig) {
+    std::uint8_t first[4];
+    if (ReadAt(archive, pos, first, sizeof first) == sizeof first && Sig(first) == SpanningSig)
         pos += 4;
-        got = ReadAt(archive, pos, raw, sizeof raw);
-    }
-    while (got == sizeof raw && Sig(raw) == LocalHeaderSig && !cancelled) {
-        TLocalHeader h = ParseLocalHeader(raw);
-        const std::int64_t namePos = pos + std::int64_t(LocalHeaderSize);
-        std::string rawName(h.NameLength, '\0');
-        rawName.resize(ReadAt(archive, namePos, rawName.data(), rawName.size()));
-        std::string extra(h.ExtraLength, '\0');
-        extra.resize(ReadAt(archive, namePos + h.NameLength, extra.data(), extra.size()));
-        ApplyZip64Extra(extra, h.UncompressedSize, h.CompressedSize, nullptr);
+    for (std::string head = ReadLocalHead(pos); !head.empty() && !cancelled;
+         head = ReadLocalHead(pos)) {
+        TLocalHeader h = ParseLocalHeader(reinterpret_cast<const std::uint8_t*>(head.data()));
+        ApplyZip64Extra(std::string_view(head).substr(LocalHeaderSize + h.NameLength),
+                        h.UncompressedSize, h.CompressedSize, nullptr);
         // Sizes that follow the data in a descriptor are unknown here: the
         // entry cannot be told from what comes after it, so the walk ends
         // (writing it as an empty file that "passes" would hide the loss).
         if ((h.Flags & FlagDataDescriptor) && h.CompressedSize == 0) break;
-        const std::string name = ConvertName(rawName);
+        const std::string name = ConvertName(head.substr(LocalHeaderSize, h.NameLength));
+        const std::int64_t next = pos + std::int64_t(head.size() + h.CompressedSize);
         if (!name.empty() && Selected(name)) {
             TUnBaseHeaderObj entry;
             entry.LocalHeaderOffset = std::uint64_t(pos);
             entry.Name = name;
-            entry.LocalNameLength = h.NameLength;
-            entry.LocalExtraLength = h.ExtraLength;
+            entry.LocalHead = std::move(head);
             entries.push_back(std::move(entry));
             AddToTotals(h.CompressedSize, h.UncompressedSize, h.Flags, h.DosDateTime);
         }
-        pos = namePos + h.NameLength + h.ExtraLength + std::int64_t(h.CompressedSize);
-        got = ReadAt(archive, pos, raw, sizeof raw);
+        pos = next;
     }
     return int(entries.size());
 }
 
-bool TUnZip::ReadEntryState(const TUnBaseHeaderObj& entry, TEntryState& e) {
-    const std::int64_t at = std::int64_t(entry.LocalHeaderOffset);
-    std::string head(LocalHeaderSize + entry.LocalNameLength + entry.LocalExtraLength, '\0');
-    if (ReadAt(archive, at, head.data(), head.size()) < head.size()) return false;
+// The local header at pos with its name and extra field, mostly in one read;
+// empty when pos holds no complete local header.
+std::string TUnZip::ReadLocalHead(std::int64_t pos) {
+    std::string head(LocalHeaderSize + 256, '\0');
+    head.resize(ReadAt(archive, pos, head.data(), head.size()));
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.data());
-    TLocalHeader l = ParseLocalHeader(bytes);
-    if (l.Signature != LocalHeaderSig || l.NameLength != entry.LocalNameLength ||
-        l.ExtraLength != entry.LocalExtraLength)
-        return false;
-    const std::string extra = head.substr(LocalHeaderSize + l.NameLength);
-    ApplyZip64Extra(extra, l.UncompressedSize, l.CompressedSize, nullptr);
+    if (head.size() < LocalHeaderSize || Sig(bytes) != LocalHeaderSig) return "";
+    const TLocalHeader h = ParseLocalHeader(bytes);
+    const std::size_t full = LocalHeaderSize + h.NameLength + h.ExtraLength;
+    if (head.size() < full) {
+        const std::size_t have = head.size();
+        head.resize(full);
+        if (ReadAt(archive, pos + std::int64_t(have), head.data() + have, full - have) <
+            full - have)
+            return "";
+    }
+    head.resize(full);
+    return head;
+}
+
+bool TUnZip::ReadEntryState(const TUnBaseHeaderObj& entry, TEntryState& e) {
+    const std::string& head = entry.LocalHead;
+    if (head.size() < LocalHeaderSize) return false;
+    TLocalHeader l = ParseLocalHeader(reinterpret_cast<const std::uint8_t*>(head.data()));
+    ApplyZip64Extra(std::string_view(head).substr(LocalHeaderSize + l.NameLength),
+                    l.UncompressedSize, l.CompressedSize, nullptr);
+    const std::int64_t at = std::int64_t(entry.LocalHeaderOffset);
     // Selection went by the central name; the output goes by the local one.
     e.StoredName = ConvertName(head.substr(LocalHeaderSize, l.NameLength));
     e.Out = OutputPathOf(e.StoredName);
@@ -351,9 +357,7 @@ void TUnZip::Dispatch(const TEntryState& e, TArchiveSource& source) {
     TDecodeEntry d;
     d.method = e.Method;
     d.flags = e.Flags;
-    d.compressedSize = e.Encrypted && e.CompressedSize > 12 ? e.CompressedSize - 12
-                       : e.Encrypted                        ? 0
-                                                            : e.CompressedSize;
+    d.compressedSize = source.Remaining();
     d.uncompressedSize = e.UncompressedSize;
     TOutputSink sink(*this);
     ReportDecodeResult(DecodeEntry(d, source, sink), e);

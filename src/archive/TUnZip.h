@@ -37,6 +37,7 @@ private:
     class TArchiveSource;
     class TOutputSink;
 
+    std::string ReadLocalHead(std::int64_t pos);
     int CentralWalk();
     int LocalWalk();
     void RefuseOverlappingEntries();

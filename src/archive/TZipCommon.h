@@ -11,6 +11,19 @@ namespace archive {
 
 class TZipCommon : public TArchiveRoot {
     Q_OBJECT
+    Q_PROPERTY(archive::TCpuType CpuType READ CpuType WRITE SetCpuType)
+    Q_PROPERTY(bool RecurseDirs READ RecurseDirs WRITE SetRecurseDirs)
+    Q_PROPERTY(bool TranslateOemChar READ TranslateOemChar WRITE SetTranslateOemChar)
+    Q_PROPERTY(bool ConfirmOverwrites READ ConfirmOverwrites WRITE SetConfirmOverwrites)
+    Q_PROPERTY(bool CreateStoredDirs READ CreateStoredDirs WRITE SetCreateStoredDirs)
+    Q_PROPERTY(archive::TDateAttribute DateAttribute READ DateAttribute WRITE SetDateAttribute)
+    Q_PROPERTY(archive::TStrings FileSpec READ FileSpec WRITE SetFileSpec)
+    Q_PROPERTY(archive::TOverwriteMode OverwriteMode READ OverwriteMode WRITE SetOverwriteMode)
+    Q_PROPERTY(int PasswordAttempts READ PasswordAttempts WRITE SetPasswordAttempts)
+    Q_PROPERTY(archive::TStringList Passwords READ Passwords WRITE SetPasswords)
+    Q_PROPERTY(bool RestoreFileAttr READ RestoreFileAttr WRITE SetRestoreFileAttr)
+    Q_PROPERTY(bool UseStoredDirs READ UseStoredDirs WRITE SetUseStoredDirs)
+    Q_PROPERTY(int ZipCmntBufSize READ ZipCmntBufSize WRITE SetZipCmntBufSize STORED false)
 public:
     explicit TZipCommon(QObject* parent = nullptr);
 
@@ -70,6 +83,13 @@ protected:
     // An entry that will not be written leaves the archive's total.
     void DropFromProgress(std::uint64_t size);
 
+    // OnFileExists binds its var argument to the property itself.
+    TOverwriteMode& OverwriteModeRef() { return fOverwriteMode; }
+    // A run starts with cpt80486 turned into cptAuto; the value means nothing else.
+    void ResetCpuType() {
+        if (fCpuType == cpt80486) fCpuType = cptAuto;
+    }
+
     platform::HANDLE outFile = platform::INVALID_HANDLE_VALUE;
     std::string outPath; // the output file's path, for reports
     std::uint32_t runningCrc = 0;
@@ -93,14 +113,7 @@ private:
     TStringList fPasswords;
     bool fRestoreFileAttr = true;
     bool fUseStoredDirs = true;
-    int fZipCmntBufSize = 32000;
-
-protected:
-    // OnFileExists binds its var argument to the property itself.
-    TOverwriteMode& overwriteModeRef() { return fOverwriteMode; }
-    void ResetCpuType() {
-        if (fCpuType == cpt80486) fCpuType = cptAuto;
-    }
+    int fZipCmntBufSize = 32767;
 };
 
 } // namespace archive

@@ -65,19 +65,22 @@ std::string NativePath(const std::string& path) {
 // Locks a freshly opened file, makes sure the path still names it (it may have
 // been replaced between open and lock) and cuts it when asked. Closes fd on
 // failure.
-static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition,
+static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition, bool regularOnly,
                          const std::function<int(struct stat&)>& statPath) {
     if (!Lock(fd, share)) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
     }
     struct stat opened{}, now{};
-    if (fstat(fd, &opened) != 0 || statPath(now) != 0 || opened.st_ino != now.st_ino ||
-        opened.st_dev != now.st_dev) {
+    if (fstat(fd, &opened) != 0 || (regularOnly && !S_ISREG(opened.st_mode))) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
+    if (statPath(now) != 0 || opened.st_ino != now.st_ino || opened.st_dev != now.st_dev) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
     }
-    if (disposition == CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+    if (disposition == CREATE_ALWAYS && opened.st_size > 0 && ftruncate(fd, 0) != 0) {
         close(fd);
         return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
     }
@@ -102,7 +105,7 @@ HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD dis
     }
     int fd = open(p.c_str(), OpenFlags(access, disposition), 0666);
     if (fd < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
-    return FinishOpen(fd, share, disposition,
+    return FinishOpen(fd, share, disposition, false,
                       [&](struct stat& st) { return stat(p.c_str(), &st); });
 }
 
@@ -149,18 +152,13 @@ HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD
         if (!S_ISREG(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
         if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     }
-    // O_NONBLOCK: a FIFO put there meanwhile must not hang the open.
+    // O_NONBLOCK: a FIFO put there meanwhile must not hang the open (regular
+    // files ignore it).
     int fd = openat(dir, name.c_str(), OpenFlags(access, disposition) | O_NOFOLLOW | O_NONBLOCK,
                     0666);
     if (fd < 0)
         return Fail(errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno)), INVALID_HANDLE_VALUE;
-    struct stat opened{};
-    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        close(fd);
-        return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return FinishOpen(fd, share, disposition, [&](struct stat& st) {
+    return FinishOpen(fd, share, disposition, true, [&](struct stat& st) {
         return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
     });
 }

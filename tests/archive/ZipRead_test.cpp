@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include <QVariant>
+
 #include "archive/FileSpecMatch.h"
 
 using namespace archive;
@@ -218,4 +220,27 @@ TEST(FileSpecMatch, OnlyAMaskThatMatchedInTheRetryIsWrittenBack) {
     EXPECT_TRUE(MatchesFileSpec("README.", spec, true));
     EXPECT_EQ(spec, (TStrings{"dir\\*", "readme."}));
     EXPECT_TRUE(MatchesFileSpec("dir\\x.txt", spec, true)); // after misses, still selects
+}
+
+TEST(UnZipProperties, StartWithTheirDefaultsAndArePublished) {
+    TUnZip u;
+    EXPECT_EQ(u.ArchiveFile(), "");
+    EXPECT_EQ(u.ArcType(), atNA);
+    EXPECT_EQ(u.CpuType(), cptAuto);
+    EXPECT_TRUE(u.RecurseDirs() && u.TranslateOemChar() && u.RestoreFileAttr() &&
+                u.UseStoredDirs());
+    EXPECT_FALSE(u.ConfirmOverwrites() || u.CreateStoredDirs());
+    EXPECT_EQ(u.DateAttribute(), daFileDate);
+    EXPECT_EQ(u.ExtractDir(), "");
+    EXPECT_EQ(u.FileSpec().Count(), 0);
+    EXPECT_EQ(u.OverwriteMode(), omOverwrite);
+    EXPECT_EQ(u.PasswordAttempts(), 3);
+    EXPECT_EQ(u.Passwords().Count(), 0);
+    u.SetZipCmntBufSize(10);
+    EXPECT_EQ(u.ZipCmntBufSize(), 2000);
+    u.SetZipCmntBufSize(100000);
+    EXPECT_EQ(u.ZipCmntBufSize(), 32767);
+    EXPECT_TRUE(u.setProperty("RecurseDirs", false));
+    EXPECT_FALSE(u.RecurseDirs());
+    EXPECT_EQ(u.property("PasswordAttempts").toInt(), 3);
 }
