@@ -42,6 +42,13 @@ bool Fail(DWORD code) {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
 
+// Only the permission bits a user would expect; never set-user-ID or
+// executable bits from outside.
+mode_t AttributeMode(mode_t mode, DWORD attributes) {
+    mode &= 07777;
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
+}
+
 // flock locks belong to the open file description, so they conflict inside
 // one process too (POSIX record locks would not).
 bool Lock(int fd, DWORD share) {
@@ -281,13 +288,6 @@ DWORD GetFileAttributesA(const std::string& path) {
     std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
     if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
     return a;
-}
-
-// Only the permission bits a user would expect; never set-user-ID or
-// executable bits from outside.
-static mode_t AttributeMode(mode_t mode, DWORD attributes) {
-    mode &= 07777;
-    return (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
 }
 
 BOOL SetFileAttributesA(const std::string& path, DWORD attributes) {
