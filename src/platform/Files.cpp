@@ -154,6 +154,18 @@ HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD
         return Fail(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
     const int dir = int(folder);
     const bool write = access & GENERIC_WRITE;
+    if (disposition == CREATE_ALWAYS) {
+        // The usual case, a name not taken yet: a file this call made is
+        // nobody else's and needs no further checks.
+        int fd = openat(dir, name.c_str(), OpenFlags(access, disposition) | O_EXCL | O_NOFOLLOW,
+                        0666);
+        if (fd >= 0) {
+            if (Lock(fd, share)) return lastError = ERROR_SUCCESS, fd;
+            close(fd);
+            return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+        }
+        if (errno != EEXIST) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+    }
     struct stat before{};
     if (fstatat(dir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;

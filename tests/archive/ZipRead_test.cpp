@@ -110,6 +110,17 @@ TEST_F(UnZipTest, TruncatedDownloadKeepsLeadingEntriesThatCarryTheirSizes) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(UnZipTest, MisplacedCentralDirectoryFallsBackToTheLocalHeaders) {
+    std::string bytes = ThreeFiles();
+    bytes[bytes.size() - 10] ^= 0x40; // the end record's central directory size
+    ProbeUnZip probe;
+    WriteAll(tmp.file("a.zip"), bytes);
+    probe.SetArchiveFile(tmp.file("a.zip"));
+    EXPECT_EQ(probe.headerState.Bits(), THeaderTypeState{htLocal}.Bits());
+    EXPECT_EQ(Extract(bytes), 3);
+    EXPECT_EQ(ReadAll(out + "c.txt"), "charlie");
+}
+
 TEST_F(UnZipTest, CorruptHeaderHandlerDecidesWhetherTheLocalWalkRuns) {
     const std::string bytes = ThreeFiles(ZipBuildOptions().NoCentral());
     for (bool cancel : {true, false}) {
