@@ -297,6 +297,13 @@ void TUnBase::CloseOutput(const TEntryState& e) {
     if (!CloseHandle(file)) ReportError(e.Out.Path, "", E_FCLOSE);
 }
 
+void TUnBase::CloseOutputQuietly(const TEntryState& e) {
+    try {
+        CloseOutput(e);
+    } catch (...) {
+    }
+}
+
 void TUnBase::Uncount(const TEntryState& e) {
     DropFromProgress(e.UncompressedSize);
     fileCount = std::max(fileCount - 1, 0);

@@ -85,6 +85,8 @@ protected:
     bool CreateDirectoryEntry(const TEntryState& e);
     bool CreateOutput(const TEntryState& e);
     void CloseOutput(const TEntryState& e);
+    // The same while another error is on its way: a handler's exception is dropped.
+    void CloseOutputQuietly(const TEntryState& e);
     void ReleaseOutputFolder();
     // CRC verdict and OnEnd (or 25151). failed: nothing sound was written.
     void EndOfEntry(const std::string& fileName, std::uint32_t expectedCrc, bool failed);

@@ -280,7 +280,8 @@ void TUnZip::ExtractEntry(const TUnBaseHeaderObj& entry) {
         return;
     }
     e.Encrypted = !e.IsDirectory && (e.Flags & FlagEncrypted);
-    if (e.Encrypted && !passwordFailed && !CheckPassword(e)) passwordFailed = true;
+    // No password is asked for an entry that will not be written anyway.
+    if (e.Encrypted && !e.Out.Unsafe && !passwordFailed && !CheckPassword(e)) passwordFailed = true;
 
     // From here on the entry gets exactly one OnEnd, whatever happens.
     std::string endName = e.Out.Path;
@@ -305,11 +306,11 @@ void TUnZip::ExtractEntry(const TUnBaseHeaderObj& entry) {
             failed = !WriteFileEntry(e);
         }
     } catch (const E_RAISE&) {
-        CloseOutput(e);
+        CloseOutputQuietly(e);
         EndOfEntry(endName, e.ExpectedCrc, true);
         throw;
     } catch (...) {
-        CloseOutput(e);
+        CloseOutputQuietly(e);
         failed = true;
     }
     EndOfEntry(endName, e.ExpectedCrc, failed);
@@ -337,7 +338,7 @@ bool TUnZip::WriteFileEntry(const TEntryState& e) {
         Dispatch(e, source);
     } catch (...) {
         runningCrc ^= 0xFFFFFFFF;
-        CloseOutput(e);
+        CloseOutputQuietly(e);
         throw;
     }
     runningCrc ^= 0xFFFFFFFF;
