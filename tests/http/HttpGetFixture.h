@@ -1,0 +1,76 @@
+// A TTvHttpGet pointed at a loopback test server through its proxy setting
+// (host "somehost"), waiting for its downloads, with its outcomes logged.
+#pragma once
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "U_HttpGet.h"
+#include "http/TestHttpServer.h"
+#include "platform/WinInet.h"
+#include "support/TempDir.h"
+
+inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = char(gen() & 0xFF);
+    return s;
+}
+
+// Runs fn on the GUI thread and waits for it; from the GUI thread, runs it.
+template <class Fn> void OnGuiThread(Fn fn) {
+    if (QThread::currentThread() == qApp->thread())
+        fn();
+    else
+        QMetaObject::invokeMethod(qApp, fn, Qt::BlockingQueuedConnection);
+}
+
+class HttpGetFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        http.URL = "somehost/download/showtime.zip";
+        http.UseProxy = true;
+        http.ProxyServer = server.Address();
+        http.FileName = target;
+        http.WaitThread = true;
+        http.BinaryData = true;
+        http.OnDoneFile = [this](QObject* sender, const std::string& name, std::int32_t size) {
+            outcomes.push_back("done " + name + " " + std::to_string(size));
+            finishSender = sender;
+        };
+        http.OnError = [this](QObject* sender) {
+            outcomes.push_back("error");
+            finishSender = sender;
+        };
+    }
+    void TearDown() override {
+        const platform::DWORD defaultMs = 30000;
+        platform::InternetSetOptionA(nullptr, platform::INTERNET_OPTION_RECEIVE_TIMEOUT, &defaultMs,
+                                     sizeof defaultMs);
+    }
+
+    void Serve(const std::string& body) {
+        TestReply r;
+        r.body = body;
+        server.SetReply(r);
+    }
+    std::string Done(std::int32_t size) const {
+        return "done " + target + " " + std::to_string(size);
+    }
+    using Outcomes = std::vector<std::string>;
+
+    TestHttpServer server;
+    TempDir dir;
+    std::string target = dir.file("showtime.zip");
+    Outcomes outcomes;
+    QObject* finishSender = nullptr;
+    TTvHttpGet http;
+};
