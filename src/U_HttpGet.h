@@ -66,7 +66,7 @@ private:
     void Download();
     bool Stopped(THttpGetStep Step);
     bool HandOverProgress();
-    void ReportProgress(); // on the GUI thread
+    Q_INVOKABLE void ReportProgress(); // on the GUI thread
 
     std::atomic<bool> StopRequested{false};
     std::atomic<bool> ProgressFailed{false};

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <random>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -25,13 +27,35 @@ inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
     return s;
 }
 
-// Runs fn on the GUI thread and waits for it; from the GUI thread, runs it.
-template <class Fn> void OnGuiThread(Fn fn) {
-    if (QThread::currentThread() == qApp->thread())
-        fn();
-    else
-        QMetaObject::invokeMethod(qApp, fn, Qt::BlockingQueuedConnection);
-}
+// Runs functions on the GUI thread for a worker, which waits for each. The
+// call travels as an event of its own and the wait is a semaphore: both are
+// visible to ThreadSanitizer (the call object a functor invocation shares
+// between the threads is not).
+class GuiCaller : public QObject {
+public:
+    void Run(std::function<void()> fn) {
+        if (QThread::currentThread() == thread()) return fn();
+        std::binary_semaphore done{0};
+        QCoreApplication::postEvent(this, new Call([&] {
+                                        fn();
+                                        done.release();
+                                    }));
+        done.acquire();
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        static_cast<Call*>(e)->fn();
+        return true;
+    }
+
+private:
+    struct Call : QEvent {
+        explicit Call(std::function<void()> f) : QEvent(QEvent::User), fn(std::move(f)) {}
+        std::function<void()> fn;
+    };
+};
 
 class HttpGetFixture : public ::testing::Test {
 protected:
@@ -67,6 +91,10 @@ protected:
     }
     using Outcomes = std::vector<std::string>;
 
+    // Runs fn on the GUI thread and waits for it (from a worker's hook).
+    void OnGuiThread(std::function<void()> fn) { gui.Run(std::move(fn)); }
+
+    GuiCaller gui;
     TestHttpServer server;
     TempDir dir;
     std::string target = dir.file("showtime.zip");
