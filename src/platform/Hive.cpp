@@ -130,7 +130,7 @@ Hive Hive::Parse(const std::string& text) {
 std::string Hive::Format() const {
     std::string out = "; Vimbrel: the current user's registry values\n";
     for (const Key& k : keys) {
-        out += "\n[" + k.path + "]\n";
+        out.append("\n[").append(k.path).append("]\n");
         for (const HiveValue& v : k.values) {
             out += v.name.empty() ? "@" : Quote(v.name);
             if (v.isDword) {
@@ -138,7 +138,7 @@ std::string Hive::Format() const {
                 std::snprintf(hex, sizeof hex, "=dword:%08x\n", v.dword);
                 out += hex;
             } else {
-                out += "=" + Quote(v.text) + "\n";
+                out.append("=").append(Quote(v.text)).append("\n");
             }
         }
     }
