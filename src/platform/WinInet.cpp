@@ -116,6 +116,35 @@ bool SplitHeaders(const char* text, DWORD length, std::vector<std::string>& line
     return true;
 }
 
+bool SameText(const std::string& a, const char* b) {
+    if (a.size() != std::strlen(b)) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    return true;
+}
+
+// WinInet takes a proxy list: "host:port" for every protocol, or entries such
+// as "http=host:port" apart by blanks or semicolons (the form Internet
+// Explorer keeps). The HTTP entry wins, else the first one for all protocols;
+// with neither, requests go direct.
+std::string HttpProxyFrom(const std::string& list) {
+    std::string general;
+    std::size_t from = 0;
+    while (from < list.size()) {
+        std::size_t to = list.find_first_of("; \t", from);
+        if (to == std::string::npos) to = list.size();
+        const std::string entry = list.substr(from, to - from);
+        from = to + 1;
+        const std::size_t eq = entry.find('=');
+        if (eq == std::string::npos) {
+            if (general.empty()) general = entry;
+        } else if (SameText(entry.substr(0, eq), "http")) {
+            return entry.substr(eq + 1);
+        }
+    }
+    return general;
+}
+
 bool Fail(DWORD code) {
     SetLastError(code);
     return false;
@@ -130,7 +159,7 @@ TransferSetup SetupFor(const Request& r) {
     s.proxyMode = set.accessType == INTERNET_OPEN_TYPE_PROXY    ? TransferSetup::Proxy::Given
                   : set.accessType == INTERNET_OPEN_TYPE_DIRECT ? TransferSetup::Proxy::None
                                                                 : TransferSetup::Proxy::Environment;
-    s.proxy = set.proxy;
+    s.proxy = HttpProxyFrom(set.proxy);
     s.proxyBypass = set.proxyBypass;
     s.userName = r.userName;
     s.password = r.password;

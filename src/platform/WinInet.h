@@ -49,6 +49,8 @@ inline constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 // program's main may call it early, before any thread starts.
 void InternetInitialize();
 
+// proxy (access type INTERNET_OPEN_TYPE_PROXY): "host:port", or a list such as
+// "http=host:port;https=host:port" of which the HTTP entry is used.
 HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy,
                         const char* proxyBypass, DWORD flags);
 // Connects lazily: the host is reached when the request is sent.

@@ -172,6 +172,23 @@ TEST_F(WinInet, KeptAliveConnectionEndsItsBodyAtTheLength) {
     EXPECT_EQ(body, r.body);
 }
 
+TEST_F(WinInet, ProxyListGivesItsHttpEntry) {
+    server.SetReply(TestReply{});
+    for (const std::string& list : {"ftp=10.0.0.1:21;http=" + server.Address(),
+                                    "HTTP=" + server.Address() + " https=10.0.0.1:1",
+                                    server.Address() + ";ftp=10.0.0.1:21"}) {
+        HINTERNET session =
+            InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PROXY, list.c_str(), nullptr, 0);
+        HINTERNET c =
+            InternetConnectA(session, "somehost", 80, "", "", INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET r = HttpOpenRequestA(c, "GET", "/x", "HTTP/1.0", "", nullptr, 0, 0);
+        EXPECT_TRUE(HttpSendRequestA(r, nullptr, 0, nullptr, 0)) << list;
+        for (HINTERNET h : {r, c, session})
+            InternetCloseHandle(h);
+    }
+    EXPECT_EQ(server.Requests().size(), 3u);
+}
+
 TEST_F(WinInet, StaleHandlesFail) {
     int local = 0;
     EXPECT_FALSE(InternetCloseHandle(&local));
