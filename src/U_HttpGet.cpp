@@ -7,12 +7,17 @@
 
 #include <limits>
 #include <memory>
+#include <utility>
+
 #if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
+#define HTTPGET_UNDER_TSAN
 #elif defined(__has_feature)
 #if __has_feature(thread_sanitizer)
-#include <sanitizer/tsan_interface.h>
+#define HTTPGET_UNDER_TSAN
 #endif
+#endif
+#ifdef HTTPGET_UNDER_TSAN
+#include <sanitizer/tsan_interface.h>
 #endif
 
 #include "platform/Files.h"
@@ -59,13 +64,6 @@ private:
 
 // Qt's blocking queued call waits on a futex, which ThreadSanitizer cannot
 // see; these tell it what the call guarantees, as Qt's own QMutex does.
-#if defined(__SANITIZE_THREAD__)
-#define HTTPGET_UNDER_TSAN
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define HTTPGET_UNDER_TSAN
-#endif
-#endif
 #ifdef HTTPGET_UNDER_TSAN
 void HandOffRelease(void* object) {
     __tsan_release(object);
