@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <map>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
