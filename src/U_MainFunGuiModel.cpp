@@ -31,7 +31,19 @@ std::string AsciiLower(std::string_view text) {
     return lower;
 }
 
-TScheduleTableModel::TScheduleTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+TScheduleTableModel::TScheduleTableModel(QObject* parent) : QAbstractTableModel(parent) {
+    SetFont(QFont());
+}
+
+void TScheduleTableModel::SetImages(const std::array<QPixmap, 2>& imageList) {
+    icons = {QIcon(imageList[0]), QIcon(imageList[1])};
+}
+
+void TScheduleTableModel::SetFont(const QFont& font) {
+    regularFont = boldFont = font;
+    regularFont.setBold(false);
+    boldFont.setBold(true);
+}
 
 int TScheduleTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows.size());
@@ -60,19 +72,15 @@ QVariant TScheduleTableModel::data(const QModelIndex& index, int role) const {
 QVariant TScheduleTableModel::lvSchedulesCustomDrawItem(int row, int role) const {
     const TScheduleTableRow& r = rows[std::size_t(row)];
     if (role == Qt::DecorationRole) {
-        const QPixmap& image = images[r.ImageIndex == 1 ? 1 : 0];
-        return image.isNull() ? QVariant() : QVariant(image);
+        const QIcon& icon = icons[r.ImageIndex == 1 ? 1 : 0];
+        return icon.isNull() ? QVariant() : QVariant(icon);
     }
     if (role == Qt::BackgroundRole) return ScheduleRowColor(r.Weekday);
     return {};
 }
 
 QVariant TScheduleTableModel::lvSchedulesCustomDrawSubItem(int row, int column, int role) const {
-    if (role == Qt::FontRole) {
-        QFont font = baseFont;
-        font.setBold(column == colTitle);
-        return font;
-    }
+    if (role == Qt::FontRole) return column == colTitle ? boldFont : regularFont;
     if (role == Qt::BackgroundRole) return ScheduleRowColor(rows[std::size_t(row)].Weekday);
     return {};
 }

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QPixmap>
 #include <array>
 #include <string>
@@ -41,9 +42,9 @@ public:
     const TScheduleTableRow& Row(int row) const { return rows[std::size_t(row)]; }
     // Changes a row's icon; the row is painted again when it changes.
     void SetImageIndex(int row, int image);
-    void SetImages(const std::array<QPixmap, 2>& imageList) { images = imageList; }
+    void SetImages(const std::array<QPixmap, 2>& imageList);
     // The table's own font, of which the title column shows the bold cut.
-    void SetFont(const QFont& font) { baseFont = font; }
+    void SetFont(const QFont& font);
 
     // The first row whose weekday equals day after ASCII lower-casing, or -1.
     int FirstRowOfWeekday(std::string_view day) const;
@@ -56,8 +57,9 @@ public:
 
 private:
     std::vector<TScheduleTableRow> rows;
-    std::array<QPixmap, 2> images;
-    QFont baseFont;
+    // Made once: the view asks for them for every cell it paints.
+    std::array<QIcon, 2> icons;
+    QFont regularFont, boldFont;
     mutable platform::GbkDecoder decode; // one for the whole table
 };
 

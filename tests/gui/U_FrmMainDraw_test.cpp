@@ -234,9 +234,10 @@ TEST_F(ScheduleRowDrawTest, OnlyTheTitleColumnIsBold) {
 
 TEST_F(ScheduleRowDrawTest, SelectedRowShowsTheOpenFolderAndTheOthersTheClosedOne) {
     auto* model = form->lvSchedulesModel();
-    const qint64 closed = form->ImageList1()[0].cacheKey(), open = form->ImageList1()[1].cacheKey();
+    const QImage closed = form->ImageList1()[0].toImage(), open = form->ImageList1()[1].toImage();
     auto iconOf = [&](int row) {
-        return model->data(model->index(row, 0), Qt::DecorationRole).value<QPixmap>().cacheKey();
+        const QVariant icon = model->data(model->index(row, 0), Qt::DecorationRole);
+        return icon.value<QIcon>().pixmap(16, 16).toImage();
     };
     for (int row = 0; row < 8; ++row) EXPECT_EQ(iconOf(row), closed);
 
