@@ -36,7 +36,8 @@ void SetUpTable(QTableView& table) {
     table.horizontalHeader()->setStretchLastSection(true);
     table.show();
     // Let the window be exposed: repaint() paints nothing before.
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
 }
 
 // One scroll step: move by one row, then either paint what the scroll left
@@ -46,8 +47,10 @@ void Step(QAbstractItemView& view, int& value) {
     QScrollBar* bar = view.verticalScrollBar();
     value = value >= bar->maximum() ? 0 : value + 1;
     bar->setValue(value);
-    if (full) view.viewport()->repaint();
-    else QApplication::processEvents();
+    if (full)
+        view.viewport()->repaint();
+    else
+        QApplication::processEvents();
 }
 
 void BM_ScrollScheduleTable(benchmark::State& state) {
@@ -65,7 +68,8 @@ void BM_ScrollScheduleTable(benchmark::State& state) {
     int value = 0;
     Step(table, value);
     model.calls = 0;
-    for (auto _ : state) Step(table, value);
+    for (auto _ : state)
+        Step(table, value);
     state.counters["rows"] = model.rowCount();
     state.counters["data_calls_per_step"] = double(model.calls) / double(state.iterations());
     state.counters["visible_rows"] = table.viewport()->height() / 19.0;
@@ -99,9 +103,14 @@ void BM_ScrollStandardItems_Peer(benchmark::State& state) {
     table.setModel(&model);
     SetUpTable(table);
     int value = 0;
-    for (auto _ : state) Step(table, value);
+    for (auto _ : state)
+        Step(table, value);
 }
-BENCHMARK(BM_ScrollStandardItems_Peer)->ArgName("full")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScrollStandardItems_Peer)
+    ->ArgName("full")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_ScrollStationList(benchmark::State& state) {
     full = state.range(0) != 0;
@@ -119,7 +128,8 @@ void BM_ScrollStationList(benchmark::State& state) {
     form.resize(800, 600);
     form.show();
     form.FormShow();
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
     QListWidget* list = form.lbTvSets();
     list->setCurrentRow(1500);
     auto* delegate = static_cast<TStationItemDelegate*>(list->itemDelegate());
@@ -133,7 +143,8 @@ void BM_ScrollStationList(benchmark::State& state) {
     int value = 0;
     Step(*list, value);
     paints = 0;
-    for (auto _ : state) Step(*list, value);
+    for (auto _ : state)
+        Step(*list, value);
     state.counters["stations"] = list->count();
     state.counters["paints_per_step"] = double(paints) / double(state.iterations());
     state.counters["visible_entries"] = list->viewport()->height() / 23.0;

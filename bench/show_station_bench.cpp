@@ -39,7 +39,8 @@ void BM_ShowStation_Model(benchmark::State& state) {
     TFrmMain form;
     form.show();
     form.FormShow();
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
     QListWidget* list = form.lbTvSets();
     int row = 0;
     for (auto _ : state) {
@@ -61,9 +62,11 @@ void BM_FillScheduleTable(benchmark::State& state) {
     TScheduleTableModel model;
     TFrmMain form; // for a gauge in a shown window
     form.show();
-    for (int i = 0; i < 5; ++i) QApplication::processEvents(); // exposed: repaints are real
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents(); // exposed: repaints are real
     form.Gauge1()->show();
-    for (auto _ : state) FillScheduleTable(lines, &model, form.Gauge1());
+    for (auto _ : state)
+        FillScheduleTable(lines, &model, form.Gauge1());
     state.counters["lines"] = double(lines.size());
 }
 BENCHMARK(BM_FillScheduleTable)->Unit(benchmark::kMillisecond);

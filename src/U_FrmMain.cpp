@@ -13,7 +13,8 @@
 namespace {
 
 const char* const StationCaption = "当前电视台：";
-const char* const Weekdays[] = {"星期一", "星期二", "星期三", "星期四", "星期五", "星期六", "星期日"};
+const char* const Weekdays[] = {"星期一", "星期二", "星期三", "星期四",
+                                "星期五", "星期六", "星期日"};
 constexpr int LeftPanelWidth = 233;
 constexpr int SplitterMinSize = 30; // the right side keeps this much; less on the left collapses it
 
@@ -36,14 +37,28 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     FormCreate();
 }
 
-TFrmMain::~TFrmMain() { FormDestroy(); }
+TFrmMain::~TFrmMain() {
+    FormDestroy();
+}
 
-QListWidget* TFrmMain::lbTvSets() const { return ui->lbTvSets; }
-QListWidget* TFrmMain::lbPos() const { return ui->lbPos; }
-QTableView* TFrmMain::lvSchedules() const { return ui->lvSchedules; }
-QLabel* TFrmMain::Panel4() const { return ui->Panel4; }
-QProgressBar* TFrmMain::Gauge1() const { return ui->Gauge1; }
-QTabBar* TFrmMain::TabSet1() const { return ui->TabSet1; }
+QListWidget* TFrmMain::lbTvSets() const {
+    return ui->lbTvSets;
+}
+QListWidget* TFrmMain::lbPos() const {
+    return ui->lbPos;
+}
+QTableView* TFrmMain::lvSchedules() const {
+    return ui->lvSchedules;
+}
+QLabel* TFrmMain::Panel4() const {
+    return ui->Panel4;
+}
+QProgressBar* TFrmMain::Gauge1() const {
+    return ui->Gauge1;
+}
+QTabBar* TFrmMain::TabSet1() const {
+    return ui->TabSet1;
+}
 
 void TFrmMain::SetUpControls() {
     if (QScreen* screen = this->screen())
@@ -84,7 +99,8 @@ void TFrmMain::SetUpControls() {
 
     ui->TabSet1->setShape(QTabBar::RoundedSouth);
     ui->TabSet1->setExpanding(false);
-    for (const char* day : Weekdays) ui->TabSet1->addTab(day);
+    for (const char* day : Weekdays)
+        ui->TabSet1->addTab(day);
     ui->TabSet1->setCurrentIndex(0);
 
     // The status bar's first panel, 210 wide, holds the gauge; the second is empty.
@@ -115,8 +131,8 @@ void TFrmMain::ConnectHandlers() {
     connect(model, &QAbstractItemModel::modelReset, ui->lvSchedules, &QTableView::scrollToTop);
     connect(ui->Splitter1, &QSplitter::splitterMoved, this, [this](int pos, int) {
         if (pos > 0 && pos <= SplitterMinSize)
-            ui->Splitter1->setSizes({0, ui->Splitter1->sizes().value(0) +
-                                            ui->Splitter1->sizes().value(1)});
+            ui->Splitter1->setSizes(
+                {0, ui->Splitter1->sizes().value(0) + ui->Splitter1->sizes().value(1)});
     });
     stationDelegate->OnDrawItem = [this](QListWidget* control, int index, QRect rect,
                                          QStyle::State state, QPainter* canvas) {
@@ -129,6 +145,9 @@ void TFrmMain::Guarded(const std::function<void()>& body) {
         body();
     } catch (const std::exception& error) {
         QMessageBox::critical(this, windowTitle(), QString::fromUtf8(error.what()));
+    } catch (...) {
+        // Nothing may cross the event loop; a failure without a text still ends the command.
+        QMessageBox::critical(this, windowTitle(), "操作失败");
     }
 }
 
@@ -151,7 +170,9 @@ void TFrmMain::FormShow() {
     });
 }
 
-void TFrmMain::FormDestroy() { schedule.reset(); }
+void TFrmMain::FormDestroy() {
+    schedule.reset();
+}
 
 void TFrmMain::lbTvSetsClick() {
     Guarded([&] {
@@ -219,7 +240,9 @@ void TFrmMain::TBXItem5Click() {
     });
 }
 
-void TFrmMain::TBXItem4Click() { close(); }
+void TFrmMain::TBXItem4Click() {
+    close();
+}
 
 void TFrmMain::lbTvSetsDrawItem(QListWidget* control, int index, QRect rect, QStyle::State state,
                                 QPainter* canvas) {
@@ -247,7 +270,7 @@ void TFrmMain::JumpToWeekday(const QString& dayText) {
     if (row < 0) return;
     const QModelIndex index = model->index(row, 0);
     // Selecting leaves the current (keyboard focus) row where it is.
-    ui->lvSchedules->selectionModel()->select(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ui->lvSchedules->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
     ui->lvSchedules->scrollTo(index, QAbstractItemView::EnsureVisible);
 }

@@ -66,9 +66,8 @@ int SelectedIndex(const QListWidget* list) {
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
-void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets,
-                 const QListWidget* lbPos, QProgressBar* Gauge1, QLabel* Panel4,
-                 TScheduleTableModel* lvSchedules) {
+void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets, const QListWidget* lbPos,
+                 QProgressBar* Gauge1, QLabel* Panel4, TScheduleTableModel* lvSchedules) {
     int k = SelectedIndex(lbTvSets);
     if (k < 0) return;
     // An offset that is missing or not a number reads as a damaged record.
@@ -77,8 +76,10 @@ void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets,
     qlonglong offset = position ? position->text().toLongLong(&ok) : -1;
     ok = ok && offset >= 0 && offset <= INT32_MAX;
     std::string text;
-    if (ok && schedule.SelectStation(std::int32_t(offset))) schedule.ReadStationText(text);
-    else std::memset(schedule.StationName, 0, sizeof schedule.StationName);
+    if (ok && schedule.SelectStation(std::int32_t(offset)))
+        schedule.ReadStationText(text);
+    else
+        std::memset(schedule.StationName, 0, sizeof schedule.StationName);
     Panel4->setText(StationCaption + platform::GbkToQString(schedule.StationDisplayName()));
     TLines lines = TextLines(text);
     FillScheduleTable(lines, lvSchedules, Gauge1);

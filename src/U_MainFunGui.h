@@ -5,8 +5,8 @@
 
 #include <QListWidget>
 #include <QPixmap>
-#include <QStyledItemDelegate>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -39,13 +39,11 @@ int SelectedIndex(const QListWidget* list);
 // Shows the station selected in lbTvSets: its name in Panel4 and its rows in
 // the table. A record the file cannot give (a damaged file) shows its name, if
 // any, and an empty table. Nothing happens when no station is selected.
-void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets,
-                 const QListWidget* lbPos, QProgressBar* Gauge1, QLabel* Panel4,
-                 TScheduleTableModel* lvSchedules);
+void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets, const QListWidget* lbPos,
+                 QProgressBar* Gauge1, QLabel* Panel4, TScheduleTableModel* lvSchedules);
 // Replaces the table's rows by the rows of a station's lines, in one reset.
 // The gauge runs through the line indexes 0..n-1 and ends at 0.
-void FillScheduleTable(const TLines& lines, TScheduleTableModel* lvSchedules,
-                       QProgressBar* Gauge1);
+void FillScheduleTable(const TLines& lines, TScheduleTableModel* lvSchedules, QProgressBar* Gauge1);
 
 // ---- Station list drawing ---------------------------------------------------
 
@@ -62,9 +60,8 @@ void DrawStationItem(const QListWidget* list, QPainter* canvas, int index, QStyl
 // that holds the keyboard focus.
 class TStationItemDelegate : public QStyledItemDelegate {
 public:
-    using TDrawItemEvent =
-        std::function<void(QListWidget* control, int index, QRect rect, QStyle::State state,
-                           QPainter* canvas)>;
+    using TDrawItemEvent = std::function<void(QListWidget* control, int index, QRect rect,
+                                              QStyle::State state, QPainter* canvas)>;
     explicit TStationItemDelegate(QListWidget* list);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

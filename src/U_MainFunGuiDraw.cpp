@@ -9,12 +9,14 @@ namespace {
 QColor ColorValue(unsigned value) {
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
-constexpr unsigned StartColor = 16573402; // (218, 227, 252), left edge of the gradient
-constexpr unsigned EndColor = 16366259;   // (179, 186, 249), right edge and the box fill
+constexpr unsigned StartColor = 16573402;  // (218, 227, 252), left edge of the gradient
+constexpr unsigned EndColor = 16366259;    // (179, 186, 249), right edge and the box fill
 constexpr unsigned NumberColor = 16711680; // (0, 0, 255)
 
 // One component of the gradient at column x of an entry whose right edge is r.
-int GradientComponent(int c1, int c2, int x, int r) { return c1 - (c1 - c2) * x / r; }
+int GradientComponent(int c1, int c2, int x, int r) {
+    return c1 - (c1 - c2) * x / r;
+}
 
 QColor GradientColor(int x, int r) {
     const QColor a = ColorValue(StartColor), b = ColorValue(EndColor);
@@ -127,4 +129,6 @@ QPixmap FolderImage(bool open) {
 
 } // namespace
 
-std::array<QPixmap, 2> MakeFolderImages() { return {FolderImage(false), FolderImage(true)}; }
+std::array<QPixmap, 2> MakeFolderImages() {
+    return {FolderImage(false), FolderImage(true)};
+}

@@ -58,10 +58,14 @@ QVariant TScheduleTableModel::data(const QModelIndex& index, int role) const {
     const TScheduleTableRow& row = rows[std::size_t(index.row())];
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case colDate: return decode(row.Date);
-        case colWeekday: return decode(row.Weekday);
-        case colTime: return decode(row.Time);
-        case colTitle: return decode(row.Title);
+        case colDate:
+            return decode(row.Date);
+        case colWeekday:
+            return decode(row.Weekday);
+        case colTime:
+            return decode(row.Time);
+        case colTitle:
+            return decode(row.Title);
         }
         return {};
     }
@@ -85,8 +89,7 @@ QVariant TScheduleTableModel::lvSchedulesCustomDrawSubItem(int row, int column, 
     return {};
 }
 
-QVariant TScheduleTableModel::headerData(int section, Qt::Orientation orientation,
-                                         int role) const {
+QVariant TScheduleTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < ColumnCount)
         return QString(Captions[section]);

@@ -3,13 +3,13 @@
 #pragma once
 
 #include <QApplication>
-#include <map>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,12 +19,15 @@
 #include "support/TempDir.h"
 
 // GBK bytes of a text written in this file (UTF-8).
-inline std::string Gbk(const char* utf8) { return platform::QStringToGbk(QString::fromUtf8(utf8)); }
+inline std::string Gbk(const char* utf8) {
+    return platform::QStringToGbk(QString::fromUtf8(utf8));
+}
 
 // Station text from lines given in UTF-8, each ended by CR LF.
 inline std::string StationText(const std::vector<const char*>& lines) {
     std::string text;
-    for (const char* line : lines) text += Gbk(line) + "\r\n";
+    for (const char* line : lines)
+        text += Gbk(line) + "\r\n";
     return text;
 }
 
@@ -37,7 +40,8 @@ protected:
     void Build(const std::vector<std::pair<std::string, std::string>>& stations) {
         const std::string folder = dir.file("stations-" + std::to_string(++builds) + "/");
         std::filesystem::create_directories(folder);
-        for (const auto& [name, text] : stations) WriteAll(folder + name + ".txt", text);
+        for (const auto& [name, text] : stations)
+            WriteAll(folder + name + ".txt", text);
         BuildScheduleFile(folder, "*.*", ScheduleFilePath(), 0);
     }
 
@@ -69,4 +73,6 @@ private:
     int count = 0;
 };
 
-inline QColor Pixel(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
+inline QColor Pixel(const QImage& image, int x, int y) {
+    return image.pixelColor(x, y);
+}

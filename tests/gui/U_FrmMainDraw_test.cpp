@@ -29,7 +29,8 @@ class StationListDrawTest : public GuiTest {
 protected:
     void SetUp() override {
         std::vector<std::pair<std::string, std::string>> stations;
-        for (int i = 0; i < 10; ++i) stations.push_back({"S" + std::to_string(i), ""});
+        for (int i = 0; i < 10; ++i)
+            stations.push_back({"S" + std::to_string(i), ""});
         stations.push_back({"A&B", ""});
         stations.push_back({"AB", ""});
         Build(stations);
@@ -95,7 +96,8 @@ TEST_F(StationListDrawTest, UnselectedEntryIsWhiteWithAWhiteBox) {
     Click(3);
     const QImage image = Grab();
     const int T = Top(4);
-    for (int x : {0, 1, 28, 116, R() - 1}) EXPECT_EQ(image.pixelColor(x, T + 1), White) << x;
+    for (int x : {0, 1, 28, 116, R() - 1})
+        EXPECT_EQ(image.pixelColor(x, T + 1), White) << x;
     for (QPoint corner : {QPoint(2, 4), QPoint(26, 4), QPoint(2, 19), QPoint(26, 19)})
         EXPECT_EQ(image.pixelColor(corner + QPoint(0, T)), Black);
     EXPECT_EQ(image.pixelColor(3, T + 5), White);
@@ -163,27 +165,21 @@ TEST_F(StationListDrawTest, KeyboardFocusAddsTheStylesFocusFrame) {
     list->setFocus();
     if (!list->hasFocus()) GTEST_SKIP() << "this platform gives no window the focus";
     const QImage focused = Grab();
-    const QRect entry(0, Top(5), R(), 23);
     EXPECT_GT(Ink(focused, QRect(0, Top(5), R(), 1), Start) +
                   Ink(focused, QRect(R() - 1, Top(5), 1, 23), GradientAt(R() - 1, R())),
               0);
     // Other entries are not framed.
     EXPECT_EQ(focused.copy(0, Top(6), R(), 23), unfocused.copy(0, Top(6), R(), 23));
-    (void)entry;
 }
 
 // Rows of every weekday and a row above the first date line.
 class ScheduleRowDrawTest : public GuiTest {
 protected:
     void SetUp() override {
-        Build({{"Week", StationText({"06:00 early",
-                                     "05/03/14 星期一", "08:00 a",
-                                     "05/03/15 星期二", "08:00 b",
-                                     "05/03/16 星期三", "12:34 12:34",
-                                     "05/03/17 星期四", "08:00 d",
-                                     "05/03/18 星期五", "08:00 e",
-                                     "05/03/19 星期六", "08:00 f",
-                                     "05/03/20 星期日", "08:00 g"})}});
+        Build({{"Week", StationText({"06:00 early", "05/03/14 星期一", "08:00 a", "05/03/15 星期二",
+                                     "08:00 b", "05/03/16 星期三", "12:34 12:34", "05/03/17 星期四",
+                                     "08:00 d", "05/03/18 星期五", "08:00 e", "05/03/19 星期六",
+                                     "08:00 f", "05/03/20 星期日", "08:00 g"})}});
         form = std::make_unique<TFrmMain>();
         form->resize(800, 600);
         form->show();
@@ -197,8 +193,8 @@ protected:
     QImage Grab() { return table->viewport()->grab().toImage(); }
     // Near the top right corner of a cell: away from its text and the grid.
     QColor CellBackground(const QImage& image, int row, int column) {
-        return image.pixelColor(table->columnViewportPosition(column) +
-                                    table->columnWidth(column) - 3,
+        return image.pixelColor(table->columnViewportPosition(column) + table->columnWidth(column) -
+                                    3,
                                 table->rowViewportPosition(row) + 1);
     }
     QRect Cell(int row, int column) {
@@ -239,7 +235,8 @@ TEST_F(ScheduleRowDrawTest, SelectedRowShowsTheOpenFolderAndTheOthersTheClosedOn
         const QVariant icon = model->data(model->index(row, 0), Qt::DecorationRole);
         return icon.value<QIcon>().pixmap(16, 16).toImage();
     };
-    for (int row = 0; row < 8; ++row) EXPECT_EQ(iconOf(row), closed);
+    for (int row = 0; row < 8; ++row)
+        EXPECT_EQ(iconOf(row), closed);
 
     std::vector<int> changed;
     QObject::connect(model, &QAbstractItemModel::dataChanged,
@@ -251,7 +248,8 @@ TEST_F(ScheduleRowDrawTest, SelectedRowShowsTheOpenFolderAndTheOthersTheClosedOn
     QTest::keyClick(table, Qt::Key_Down);
     EXPECT_EQ(iconOf(2), closed);
     EXPECT_EQ(iconOf(3), open);
-    for (int row : {0, 1, 4, 5, 6, 7}) EXPECT_EQ(iconOf(row), closed);
+    for (int row : {0, 1, 4, 5, 6, 7})
+        EXPECT_EQ(iconOf(row), closed);
     EXPECT_EQ(changed, (std::vector<int>{2, 2, 3})); // both rows are painted again
 
     // The closed folder is what an unselected row shows.

@@ -21,13 +21,15 @@ std::string Week(int perDay, const std::vector<int>& days,
         const std::string day = replaced.count(d) ? replaced.at(d) : Days[d];
         lines.push_back("05/03/" + std::to_string(14 + d) + " " + day);
         for (int p = 0; p < perDay; ++p)
-            lines.push_back(QString("%1:%2 节目%3").arg(6 + p / 2, 2, 10, QChar('0'))
+            lines.push_back(QString("%1:%2 节目%3")
+                                .arg(6 + p / 2, 2, 10, QChar('0'))
                                 .arg(p % 2 * 30, 2, 10, QChar('0'))
                                 .arg(p)
                                 .toStdString());
     }
     std::vector<const char*> raw;
-    for (const std::string& line : lines) raw.push_back(line.c_str());
+    for (const std::string& line : lines)
+        raw.push_back(line.c_str());
     return StationText(raw);
 }
 

@@ -140,8 +140,8 @@ TEST_F(FrmMainTest, ArrowKeysShowEachStationInTurnAsAClickDoes) {
     auto index = Index(form);
     ClickStation(form, 0);
     for (int row : {1, 2, 1, 0}) {
-        QTest::keyClick(form.lbTvSets(), row > SelectedIndex(form.lbTvSets()) ? Qt::Key_Down
-                                                                             : Qt::Key_Up);
+        QTest::keyClick(form.lbTvSets(),
+                        row > SelectedIndex(form.lbTvSets()) ? Qt::Key_Down : Qt::Key_Up);
         ASSERT_EQ(SelectedIndex(form.lbTvSets()), row);
         EXPECT_EQ(form.Panel4()->text(), Caption + platform::GbkToQString(index[row].Name));
     }
@@ -296,8 +296,10 @@ TEST_F(FrmMainTest, AboutCommandRunsTheAboutBoxModally) {
     ModalWatcher watcher([&](QWidget* modal) {
         auto* about = qobject_cast<TFrmAbout*>(modal);
         seen = modal->windowTitle();
-        if (about) about->findChild<QPushButton*>("btnOK")->click();
-        else modal->close();
+        if (about)
+            about->findChild<QPushButton*>("btnOK")->click();
+        else
+            modal->close();
     });
     form.Controls()->TBXItem5->trigger();
     EXPECT_EQ(seen, "关于Vimbrel");
@@ -354,15 +356,15 @@ TEST_F(FrmMainTest, ControlsHaveTheirSizesAndCaptions) {
     EXPECT_EQ(ui->TBXStatusBar1->height(), 25);
     EXPECT_EQ(ui->Gauge1->parentWidget()->width(), 210);
     EXPECT_EQ(ui->TopDock->height(), 44);
-    EXPECT_EQ(ui->HeaderControl1->model()->headerData(0, Qt::Horizontal).toString(),
-              "电  视  台");
+    EXPECT_EQ(ui->HeaderControl1->model()->headerData(0, Qt::Horizontal).toString(), "电  视  台");
     EXPECT_FALSE(ui->HeaderControl1->sectionsClickable());
     EXPECT_EQ(ui->Splitter1->handleWidth(), 2);
 
     QTabBar* tabs = form.TabSet1();
     ASSERT_EQ(tabs->count(), 7);
     const char* days[] = {"星期一", "星期二", "星期三", "星期四", "星期五", "星期六", "星期日"};
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(tabs->tabText(i), days[i]);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(tabs->tabText(i), days[i]);
     EXPECT_EQ(tabs->currentIndex(), 0);
 
     QTableView* table = form.lvSchedules();
@@ -372,8 +374,7 @@ TEST_F(FrmMainTest, ControlsHaveTheirSizesAndCaptions) {
     EXPECT_EQ(table->columnWidth(0), 100);
     EXPECT_EQ(table->columnWidth(1), 80);
     EXPECT_EQ(table->columnWidth(2), 80);
-    EXPECT_EQ(table->columnViewportPosition(3) + table->columnWidth(3),
-              table->viewport()->width());
+    EXPECT_EQ(table->columnViewportPosition(3) + table->columnWidth(3), table->viewport()->width());
     EXPECT_TRUE(table->showGrid());
     EXPECT_FALSE(table->horizontalHeader()->sectionsClickable());
     EXPECT_FALSE(table->verticalHeader()->isVisible());

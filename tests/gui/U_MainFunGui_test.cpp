@@ -50,9 +50,8 @@ TEST(GaugeTest, TextIsTheTruncatedPercentageAndZeroWithoutMaximum) {
 }
 
 TEST(FillScheduleTableTest, RowsFollowTheStationTextRulesAndTheGaugeEndsAtZero) {
-    const std::string text =
-        StationText({"06:00 before", "05/03/14 星期一", "08:00  新闻联播 ", "", "\t",
-                     "05/3/15 星期二\t", "1234", "09:30 A/B 星期"});
+    const std::string text = StationText({"06:00 before", "05/03/14 星期一", "08:00  新闻联播 ", "",
+                                          "\t", "05/3/15 星期二\t", "1234", "09:30 A/B 星期"});
     const TLines lines = TextLines(text);
     TScheduleTableModel model;
     TGauge gauge;
@@ -74,7 +73,8 @@ TEST(FillScheduleTableTest, RowsFollowTheStationTextRulesAndTheGaugeEndsAtZero) 
     EXPECT_EQ(model.data(model.index(2, 0)).toString(), "2005-3-15 ");
     EXPECT_EQ(gauge.maximum(), int(lines.size()));
     std::vector<int> all;
-    for (int i = 0; i < int(lines.size()); ++i) all.push_back(i);
+    for (int i = 0; i < int(lines.size()); ++i)
+        all.push_back(i);
     all.push_back(0);
     EXPECT_EQ(positions, all);
     EXPECT_TRUE(gauge.updatesEnabled()); // painted at most now and then during the fill
@@ -149,7 +149,8 @@ TEST_F(DrawStationItemTest, LongNameIsCutAtTheEntrysRightEdge) {
     const QImage image = Draw(QRect(0, 0, 100, 23), QStyle::State_None);
     bool inkInside = false;
     for (int y = 0; y < 23; ++y) {
-        for (int x = 30; x < 100; ++x) inkInside = inkInside || image.pixelColor(x, y).red() < 128;
+        for (int x = 30; x < 100; ++x)
+            inkInside = inkInside || image.pixelColor(x, y).red() < 128;
         for (int x = 100; x < 300; ++x)
             ASSERT_EQ(image.pixelColor(x, y), QColor(1, 2, 3)) << x << "," << y;
     }
