@@ -206,10 +206,9 @@ TEST_P(UpdateCommandTest, ResultOneReopensTheFileAndShowsStationZero) {
                {"B", StationText({"10:00 午间"})}});
         return 1;
     };
-    int fills = 0, clicks = 0;
+    int fills = 0;
     std::vector<bool> gaugeShown;
     QObject::connect(form.lvSchedulesModel(), &QAbstractItemModel::modelReset, [&] { ++fills; });
-    QObject::connect(form.lbTvSets(), &QListWidget::itemSelectionChanged, [&] { ++clicks; });
     QObject::connect(form.Gauge1(), &QProgressBar::valueChanged,
                      [&](int) { gaugeShown.push_back(form.Gauge1()->isVisible()); });
     Command(form)->trigger();
@@ -226,7 +225,6 @@ TEST_P(UpdateCommandTest, ResultOneReopensTheFileAndShowsStationZero) {
     EXPECT_FALSE(gaugeShown.empty());
     EXPECT_EQ(std::count(gaugeShown.begin(), gaugeShown.end(), false), 0);
     EXPECT_FALSE(form.Gauge1()->isVisible());
-    EXPECT_GE(clicks, 0);
 }
 
 TEST_P(UpdateCommandTest, UpdateLeavingNoStationsShowsNone) {
