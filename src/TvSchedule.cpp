@@ -1,1 +1,14 @@
-int main() { return 0; }
+// Program entry: the application, its main window and the message loop.
+#include <QApplication>
+
+#include "U_FrmMain.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The name only: a display name would also be appended to every dialog's caption.
+    QApplication::setApplicationName("Vimbrel");
+    TFrmMain frmMain;
+    frmMain.showMaximized();
+    frmMain.FormShow();
+    return app.exec();
+}

@@ -1,6 +1,42 @@
 #include "U_MainFunGui.h"
 
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <cstring>
+
 #include "platform/CodePage.h"
+
+namespace {
+
+const char* const StationCaption = "当前电视台：";
+
+// A progress bar repaints itself at once whenever its text or bar changes,
+// which a fill of 5,000 lines would do a hundred times, at a cost far above
+// the fill's own. While it lives, the gauge keeps every position but is
+// painted at most every 50 ms, so that only a long fill shows its progress.
+class TGaugeRepaints {
+public:
+    explicit TGaugeRepaints(QProgressBar* gauge) : gauge(gauge), enabled(gauge->updatesEnabled()) {
+        gauge->setUpdatesEnabled(false);
+        clock.start();
+    }
+    ~TGaugeRepaints() { gauge->setUpdatesEnabled(enabled); }
+    void Step(std::size_t line) {
+        if (!enabled || line % 256 != 0 || clock.elapsed() < 50) return;
+        gauge->setUpdatesEnabled(true);
+        gauge->repaint();
+        gauge->setUpdatesEnabled(false);
+        clock.restart();
+    }
+
+private:
+    QProgressBar* gauge;
+    bool enabled;
+    QElapsedTimer clock;
+};
+
+} // namespace
 
 void LoadStationList(TScheduleObject& schedule, QListWidget* names, QListWidget* offsets) {
     std::vector<TStationEntry> stations = ReadStationIndex(schedule);
@@ -23,4 +59,50 @@ StationSnapshot TakeStationSnapshot(const QListWidget* names, const QListWidget*
         snapshot.push_back({names->item(i)->data(GbkNameRole).toByteArray().toStdString(),
                             std::int32_t(offsets->item(i)->text().toLong())});
     return snapshot;
+}
+
+int SelectedIndex(const QListWidget* list) {
+    const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets, const QListWidget* lbPos,
+                 QProgressBar* Gauge1, QLabel* Panel4, TScheduleTableModel* lvSchedules) {
+    int k = SelectedIndex(lbTvSets);
+    if (k < 0) return;
+    // An offset that is missing or not a number reads as a damaged record.
+    bool ok = false;
+    const QListWidgetItem* position = lbPos->item(k);
+    qlonglong offset = position ? position->text().toLongLong(&ok) : -1;
+    ok = ok && offset >= 0 && offset <= INT32_MAX;
+    std::string text;
+    if (ok && schedule.SelectStation(std::int32_t(offset)))
+        schedule.ReadStationText(text);
+    else
+        std::memset(schedule.StationName, 0, sizeof schedule.StationName);
+    Panel4->setText(StationCaption + platform::GbkToQString(schedule.StationDisplayName()));
+    TLines lines = TextLines(text);
+    FillScheduleTable(lines, lvSchedules, Gauge1);
+}
+
+void FillScheduleTable(const TLines& lines, TScheduleTableModel* lvSchedules,
+                       QProgressBar* Gauge1) {
+    TGaugeRepaints repaints(Gauge1);
+    Gauge1->setRange(0, int(lines.size()));
+    Gauge1->setValue(0);
+    std::vector<TScheduleTableRow> rows;
+    rows.reserve(lines.size());
+    TStationRowReader reader;
+    ScheduleRow row;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        repaints.Step(i);
+        if (reader.Feed(lines[i]) == TStationRowReader::lkProgramme) {
+            reader.RowInto(lines[i], row);
+            rows.push_back({std::move(row.Date), std::move(row.Weekday), std::move(row.Time),
+                            std::move(row.Title), 0});
+        }
+        Gauge1->setValue(int(i));
+    }
+    lvSchedules->SetRows(std::move(rows));
+    Gauge1->setValue(0);
 }

@@ -4,16 +4,22 @@
 #pragma once
 
 #include <QListWidget>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "U_MainFun.h"
+#include "U_MainFunGuiModel.h"
 #include "U_TvSchedule.h"
 
 class QProgressBar;
 class QLabel;
-class TScheduleTableModel;
+class QPainter;
 
 inline constexpr int GbkNameRole = Qt::UserRole;
 
@@ -26,3 +32,47 @@ using StationSnapshot = std::vector<TStationSnapshotEntry>;
 
 void LoadStationList(TScheduleObject& schedule, QListWidget* names, QListWidget* offsets);
 StationSnapshot TakeStationSnapshot(const QListWidget* names, const QListWidget* offsets);
+
+// The row of the single selection of a list, or -1 when nothing is selected.
+int SelectedIndex(const QListWidget* list);
+
+// Shows the station selected in lbTvSets: its name in Panel4 and its rows in
+// the table. A record the file cannot give (a damaged file) shows its name, if
+// any, and an empty table. Nothing happens when no station is selected.
+void ShowStation(TScheduleObject& schedule, const QListWidget* lbTvSets, const QListWidget* lbPos,
+                 QProgressBar* Gauge1, QLabel* Panel4, TScheduleTableModel* lvSchedules);
+// Replaces the table's rows by the rows of a station's lines, in one reset.
+// The gauge runs through the line indexes 0..n-1 and ends at 0.
+void FillScheduleTable(const TLines& lines, TScheduleTableModel* lvSchedules, QProgressBar* Gauge1);
+
+// ---- Station list drawing ---------------------------------------------------
+
+inline constexpr int StationItemHeight = 23;
+
+// Paints one entry of the station list: the gradient (selected) or white
+// background, the numbered box and the name. rect is the entry in the list's
+// client coordinates, its left edge at 0 and its right edge exclusive.
+void DrawStationItem(const QListWidget* list, QPainter* canvas, int index, QStyle::State state,
+                     QRect rect);
+
+// The delegate of lbTvSets: fixed-height entries painted by OnDrawItem (the
+// form's lbTvSetsDrawItem), then the style's focus rectangle around the entry
+// that holds the keyboard focus.
+class TStationItemDelegate : public QStyledItemDelegate {
+public:
+    using TDrawItemEvent = std::function<void(QListWidget* control, int index, QRect rect,
+                                              QStyle::State state, QPainter* canvas)>;
+    explicit TStationItemDelegate(QListWidget* list);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    TDrawItemEvent OnDrawItem;
+
+private:
+    QListWidget* list;
+};
+
+// The two 16x16 line icons of the schedule table: 0 closed folder, 1 open folder.
+std::array<QPixmap, 2> MakeFolderImages();

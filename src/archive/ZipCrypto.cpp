@@ -16,8 +16,9 @@ void TZipCrypto::UpdateKeys(std::uint8_t byte) {
     keys[2] = Crc32Byte(keys[2], std::uint8_t(keys[1] >> 24));
 }
 
+// Unsigned 32-bit arithmetic: the 16-bit product promoted to int would overflow.
 std::uint8_t TZipCrypto::StreamByte() const {
-    std::uint16_t temp = std::uint16_t(keys[2] | 2);
+    std::uint32_t temp = (keys[2] | 2) & 0xFFFF;
     return std::uint8_t((temp * (temp ^ 1)) >> 8);
 }
 

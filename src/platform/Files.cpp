@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,6 +42,13 @@ bool Fail(DWORD code) {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
 
+// Only the permission bits a user would expect; never set-user-ID or
+// executable bits from outside.
+mode_t AttributeMode(mode_t mode, DWORD attributes) {
+    mode &= 07777;
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
+}
+
 // flock locks belong to the open file description, so they conflict inside
 // one process too (POSIX record locks would not).
 bool Lock(int fd, DWORD share) {
@@ -61,37 +69,117 @@ std::string NativePath(const std::string& path) {
     return p;
 }
 
-HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-    const std::string p = NativePath(path);
-    const bool write = access & GENERIC_WRITE;
-    int flags = O_CLOEXEC | (write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
-    if (disposition == CREATE_ALWAYS) flags |= O_CREAT; // never O_TRUNC: cut only once locked
-
-    struct stat before{};
-    if (stat(p.c_str(), &before) == 0) {
-        if (S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-        if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-    }
-    int fd = open(p.c_str(), flags, 0666);
-    if (fd < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+// Locks a freshly opened file, makes sure the path still names it (it may have
+// been replaced between open and lock) and cuts it when asked. Closes fd on
+// failure.
+static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition, bool regularOnly,
+                         const std::function<int(struct stat&)>& statPath) {
     if (!Lock(fd, share)) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
     }
-    // The path may have been replaced between open and lock: make sure the
-    // locked file is still the one the path names.
     struct stat opened{}, now{};
-    if (fstat(fd, &opened) != 0 || stat(p.c_str(), &now) != 0 || opened.st_ino != now.st_ino ||
-        opened.st_dev != now.st_dev) {
+    if (fstat(fd, &opened) != 0 || (regularOnly && !S_ISREG(opened.st_mode))) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
+    if (statPath(now) != 0 || opened.st_ino != now.st_ino || opened.st_dev != now.st_dev) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
     }
-    if (disposition == CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+    if (disposition == CREATE_ALWAYS && opened.st_size > 0 && ftruncate(fd, 0) != 0) {
         close(fd);
         return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
     }
     lastError = ERROR_SUCCESS;
     return fd;
+}
+
+static int OpenFlags(DWORD access, DWORD disposition) {
+    const bool write = access & GENERIC_WRITE;
+    int flags = O_CLOEXEC | (write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
+    if (disposition == CREATE_ALWAYS) flags |= O_CREAT; // never O_TRUNC: cut only once locked
+    return flags;
+}
+
+HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+    const std::string p = NativePath(path);
+    const bool write = access & GENERIC_WRITE;
+    struct stat before{};
+    if (stat(p.c_str(), &before) == 0) {
+        if (S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
+    int fd = open(p.c_str(), OpenFlags(access, disposition), 0666);
+    if (fd < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+    return FinishOpen(fd, share, disposition, false,
+                      [&](struct stat& st) { return stat(p.c_str(), &st); });
+}
+
+HANDLE OpenDirectoryBelowA(const std::string& base, const std::string& relative, BOOL create) {
+    int dir = open(NativePath(base).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+    const std::string rel = NativePath(relative);
+    std::string::size_type i = 0;
+    while (i < rel.size()) {
+        std::string::size_type j = rel.find('/', i);
+        if (j == std::string::npos) j = rel.size();
+        const std::string part = rel.substr(i, j - i);
+        i = j + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            close(dir);
+            return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        }
+        if (create && mkdirat(dir, part.c_str(), 0777) != 0 && errno != EEXIST) {
+            int e = errno;
+            close(dir);
+            return Fail(FromErrno(e)), INVALID_HANDLE_VALUE;
+        }
+        // O_NOFOLLOW: a link in the way fails instead of leading elsewhere.
+        int next = openat(dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int e = errno;
+        close(dir);
+        if (next < 0)
+            return Fail(e == ELOOP || e == ENOTDIR ? ERROR_ACCESS_DENIED : FromErrno(e)),
+                   INVALID_HANDLE_VALUE;
+        dir = next;
+    }
+    return dir;
+}
+
+HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD share,
+                     DWORD disposition) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        return Fail(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+    const int dir = int(folder);
+    const bool write = access & GENERIC_WRITE;
+    if (disposition == CREATE_ALWAYS) {
+        // The usual case, a name not taken yet: a file this call made is
+        // nobody else's and needs no further checks.
+        int fd = openat(dir, name.c_str(), OpenFlags(access, disposition) | O_EXCL | O_NOFOLLOW,
+                        0666);
+        if (fd >= 0) {
+            if (Lock(fd, share)) return lastError = ERROR_SUCCESS, fd;
+            close(fd);
+            return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+        }
+        if (errno != EEXIST) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
+    }
+    struct stat before{};
+    if (fstatat(dir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISREG(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
+    // O_NONBLOCK: a FIFO put there meanwhile must not hang the open (regular
+    // files ignore it).
+    int fd = openat(dir, name.c_str(), OpenFlags(access, disposition) | O_NOFOLLOW | O_NONBLOCK,
+                    0666);
+    if (fd < 0)
+        return Fail(errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno)), INVALID_HANDLE_VALUE;
+    return FinishOpen(fd, share, disposition, true, [&](struct stat& st) {
+        return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+    });
 }
 
 BOOL CloseHandle(HANDLE file) {
@@ -103,6 +191,27 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) {
     DWORD total = 0;
     while (total < count) {
         ssize_t n = read(int(file), static_cast<char*>(buffer) + total, count - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (done) *done = total;
+            return Fail(FromErrno(errno));
+        }
+        if (n == 0) break;
+        total += DWORD(n);
+    }
+    if (done) *done = total;
+    return true;
+}
+
+BOOL ReadFileAt(HANDLE file, std::int64_t offset, void* buffer, DWORD count, DWORD* done) {
+    DWORD total = 0;
+    if (offset < 0) {
+        if (done) *done = 0;
+        return Fail(ERROR_GEN_FAILURE);
+    }
+    while (total < count) {
+        ssize_t n = pread(int(file), static_cast<char*>(buffer) + total, count - total,
+                          off_t(offset + total));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (done) *done = total;
@@ -200,12 +309,38 @@ DWORD GetFileAttributesA(const std::string& path) {
 BOOL SetFileAttributesA(const std::string& path, DWORD attributes) {
     const std::string p = NativePath(path);
     struct stat st{};
-    if (stat(p.c_str(), &st) != 0) return Fail(FromErrno(errno));
-    mode_t mode = st.st_mode & 07777;
-    // Only the permission bits a user would expect; never set-user-ID or
-    // executable bits from outside.
-    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
-    return chmod(p.c_str(), mode) == 0 ? true : Fail(FromErrno(errno));
+    if (lstat(p.c_str(), &st) != 0) return Fail(FromErrno(errno));
+    if (S_ISLNK(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    return chmod(p.c_str(), AttributeMode(st.st_mode, attributes)) == 0 ? true
+                                                                       : Fail(FromErrno(errno));
+}
+
+BOOL SetFileAttributesByHandle(HANDLE file, DWORD attributes) {
+    struct stat st{};
+    if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno));
+    return fchmod(int(file), AttributeMode(st.st_mode, attributes)) == 0 ? true
+                                                                         : Fail(FromErrno(errno));
+}
+
+DWORD GetFileAttributesAtA(HANDLE folder, const std::string& name) {
+    struct stat st{};
+    if (name.empty() || fstatat(int(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
+    if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_ARCHIVE;
+    DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
+    if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
+    return a;
+}
+
+BOOL SetFileAttributesAtA(HANDLE folder, const std::string& name, DWORD attributes) {
+    struct stat st{};
+    if (name.empty() || fstatat(int(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(FromErrno(errno));
+    if (S_ISLNK(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    return fchmodat(int(folder), name.c_str(), AttributeMode(st.st_mode, attributes), 0) == 0
+               ? true
+               : Fail(FromErrno(errno));
 }
 
 BOOL CreateDirectoryA(const std::string& path) {

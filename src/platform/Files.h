@@ -49,6 +49,7 @@ inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -61,6 +62,9 @@ HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD dis
 BOOL CloseHandle(HANDLE file);
 // Reads or writes up to count bytes at the current position.
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done);
+// Reads up to count bytes at offset without moving the position (an
+// overlapped read on Windows).
+BOOL ReadFileAt(HANDLE file, std::int64_t offset, void* buffer, DWORD count, DWORD* done);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done);
 // Moves the position; gives the new position, or -1 on failure.
 std::int64_t SetFilePointerEx(HANDLE file, std::int64_t distance, DWORD origin);
@@ -76,12 +80,30 @@ BOOL DeleteFileA(const std::string& path);
 BOOL MoveFileReplaceA(const std::string& from, const std::string& to);
 DWORD GetFileAttributesA(const std::string& path);
 // Applies the read-only bit; the other MS-DOS bits have no Linux meaning.
+// Does not follow a symbolic link (as on Windows, where it would change the link).
 BOOL SetFileAttributesA(const std::string& path, DWORD attributes);
+BOOL SetFileAttributesByHandle(HANDLE file, DWORD attributes);
 BOOL CreateDirectoryA(const std::string& path);
 BOOL FileExists(const std::string& path);      // a file, not a folder
 BOOL DirectoryExists(const std::string& path);
 std::string GetCurrentDirectoryA();            // with a trailing separator
 std::string ExpandFileName(const std::string& path); // full path, "." and ".." resolved
+
+// Names from outside (an archive) placed below a trusted folder: a symbolic
+// link below base is never followed, so nothing lands outside base; base
+// itself must exist and may hold links.
+// Opens the folder base + relative ("\" or "/" separated, ".." refused),
+// creating missing folders when create is true. The handle serves
+// CreateFileAtA and is closed with CloseHandle.
+HANDLE OpenDirectoryBelowA(const std::string& base, const std::string& relative, BOOL create);
+// CreateFileA for one name inside an open folder. A symbolic link, folder or
+// other non-regular file of that name is refused (ERROR_ACCESS_DENIED).
+HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD share,
+                     DWORD disposition);
+// Attributes of one name inside an open folder, without following a link
+// (a link reads as a plain file).
+DWORD GetFileAttributesAtA(HANDLE folder, const std::string& name);
+BOOL SetFileAttributesAtA(HANDLE folder, const std::string& name, DWORD attributes);
 
 // Folder listing, entry by entry in the order the file system gives them,
 // "." and ".." included, as FindFirstFileA does.

@@ -1,0 +1,340 @@
+#include "U_HttpGet.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaMethod>
+#include <QPointer>
+
+#include <limits>
+#include <memory>
+#include <utility>
+
+#if defined(__SANITIZE_THREAD__)
+#define HTTPGET_UNDER_TSAN
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define HTTPGET_UNDER_TSAN
+#endif
+#endif
+#ifdef HTTPGET_UNDER_TSAN
+#include <sanitizer/tsan_interface.h>
+#endif
+
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/WinInet.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr DWORD ChunkSize = 1025;
+constexpr DWORD QueryBufferSize = 1024;
+// 46 characters and their terminating zero.
+constexpr char PostHeader[] = "Content-Type:application/x-www-form-urlencoded";
+constexpr DWORD PostHeaderLength = 47;
+static_assert(sizeof PostHeader == PostHeaderLength);
+
+struct InternetCloser {
+    void operator()(void* handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetCloser>;
+
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& name)
+        : handle(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS)) {}
+    ~OutputFile() { Close(); }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
+    bool Write(const char* data, DWORD count) {
+        DWORD done = 0;
+        return WriteFile(handle, data, count, &done) && done == count;
+    }
+    bool Close() {
+        if (!IsOpen()) return true;
+        return CloseHandle(std::exchange(handle, INVALID_HANDLE_VALUE));
+    }
+
+private:
+    HANDLE handle;
+};
+
+// Qt's blocking queued call waits on a futex, which ThreadSanitizer cannot
+// see; these tell it what the call guarantees, as Qt's own QMutex does.
+#ifdef HTTPGET_UNDER_TSAN
+void HandOffRelease(void* object) {
+    __tsan_release(object);
+}
+void HandOffAcquire(void* object) {
+    __tsan_acquire(object);
+}
+#else
+void HandOffRelease(void*) {}
+void HandOffAcquire(void*) {}
+#endif
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+void SplitUrl(const std::string& URL, std::string& Host, std::string& ObjectPath) {
+    std::string rest = URL;
+    static const std::string scheme = "http://";
+    bool hasScheme = rest.size() >= scheme.size();
+    for (std::size_t i = 0; hasScheme && i < scheme.size(); ++i)
+        hasScheme = LowerAscii(rest[i]) == scheme[i];
+    if (hasScheme) rest.erase(0, scheme.size());
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string::npos) {
+        Host.clear();
+        ObjectPath = rest;
+        return;
+    }
+    Host = rest.substr(0, slash);
+    ObjectPath = rest.substr(slash);
+}
+
+bool ParseContentLength(std::string_view Text, std::int32_t& Value) {
+    if (Text.empty()) return false;
+    std::int64_t n = 0;
+    for (char c : Text) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + (c - '0');
+        if (n > std::numeric_limits<std::int32_t>::max()) return false;
+    }
+    Value = std::int32_t(n);
+    return true;
+}
+
+// ---- the worker -----------------------------------------------------------
+
+void TTvHttpGetThread::run() {
+    try {
+        Download();
+    } catch (...) {
+        // Whatever went wrong (memory, a file error) is a failed download.
+        Success = false;
+    }
+    if (Terminated()) Success = false;
+    if (StepHook) StepHook(hsRunEnd);
+}
+
+bool TTvHttpGetThread::Stopped(THttpGetStep Step) {
+    if (StepHook) StepHook(Step);
+    if (!Terminated()) return false;
+    Success = false;
+    return true;
+}
+
+// The handles close in reverse order of opening (request, connection,
+// Internet), after the file and the query buffer, whichever way the run ends.
+void TTvHttpGetThread::Download() {
+    std::string host, objectPath;
+    SplitUrl(URL, host, objectPath);
+    if (Stopped(hsCheck1)) return;
+
+    InternetHandle internet(
+        InternetOpenA(Agent.empty() ? nullptr : Agent.c_str(),
+                      UseProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
+                      UseProxy ? ProxyServer.c_str() : nullptr, nullptr, 0));
+    InternetSetStopFlag(internet.get(), &StopRequested);
+    InternetHandle connection(InternetConnectA(internet.get(), host.c_str(),
+                                               INTERNET_DEFAULT_HTTP_PORT, UserName.c_str(),
+                                               Password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+    const char* acceptTypes[] = {AcceptTypes.c_str(), nullptr};
+    InternetHandle request(HttpOpenRequestA(connection.get(), PostQuery.empty() ? "GET" : "POST",
+                                            objectPath.c_str(), "HTTP/1.0", Referer.c_str(),
+                                            acceptTypes, UseCache ? 0 : INTERNET_FLAG_RELOAD, 0));
+    // Failures of the calls above surface as a failed query below.
+    if (PostQuery.empty())
+        HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+    else
+        HttpSendRequestA(request.get(), PostHeader, PostHeaderLength, PostQuery.data(),
+                         DWORD(PostQuery.size()));
+    if (Stopped(hsCheck2)) return;
+
+    auto queryBuffer = std::make_unique<char[]>(QueryBufferSize);
+    DWORD length = QueryBufferSize, index = 0;
+    const bool hasLength = HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH,
+                                          queryBuffer.get(), &length, &index);
+    Success = hasLength;
+    // Anything but 200 (an error page, a redirect, no answer at all) is no
+    // download, whatever its length says.
+    DWORD status = 0, statusSize = sizeof status;
+    const bool isOk = HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                     &status, &statusSize, nullptr) &&
+                      status == 200;
+    if (Stopped(hsCheck3)) return;
+    if (!isOk || (!hasLength && BinaryData)) {
+        Success = false;
+        return;
+    }
+    if (hasLength && !ParseContentLength(queryBuffer.get(), ContentLength)) {
+        Success = false;
+        return;
+    }
+
+    Received = 0;
+    OutputFile file(FileName);
+    if (!file.IsOpen()) {
+        Success = false;
+        return;
+    }
+    // The body may not run past an announced length; without one, Received
+    // must still fit its 32 bits.
+    const std::int64_t limit = hasLength ? ContentLength : std::numeric_limits<std::int32_t>::max();
+    char chunk[ChunkSize];
+    bool sound = true;
+    while (true) {
+        if (Stopped(hsCheck4)) return;
+        if (!InternetReadFile(request.get(), chunk, ChunkSize, &BytesRead) || BytesRead == 0) break;
+        if (Received + std::int64_t(BytesRead) > limit || !file.Write(chunk, BytesRead)) {
+            sound = false;
+            break;
+        }
+        Received += std::int32_t(BytesRead);
+        if (OnProgress && !HandOverProgress()) {
+            sound = false;
+            break;
+        }
+    }
+    Success = sound && Received == ContentLength && !Terminated();
+    if (!file.Close()) Success = false;
+}
+
+// Runs ReportProgress on the GUI thread (the thread this object lives in) and
+// waits until it has run.
+bool TTvHttpGetThread::HandOverProgress() {
+    if (StepHook) StepHook(hsProgress);
+    if (QThread::currentThread() == thread()) {
+        ReportProgress(); // a blocking queued call to one's own thread never returns
+    } else {
+        // By name, so that no call object of ours passes between the threads.
+        static const QMetaMethod report =
+            staticMetaObject.method(staticMetaObject.indexOfMethod("ReportProgress()"));
+        HandOffRelease(this);
+        report.invoke(this, Qt::BlockingQueuedConnection);
+        HandOffAcquire(this);
+    }
+    return !ProgressFailed;
+}
+
+void TTvHttpGetThread::ReportProgress() {
+    HandOffAcquire(this);
+    if (!Detached && OnProgress) {
+        InStep = true;
+        try {
+            OnProgress(this, ContentLength, Received);
+        } catch (...) {
+            ProgressFailed = true; // ends the run as a failure
+        }
+        InStep = false;
+    }
+    HandOffRelease(this);
+}
+
+// ---- the component ---------------------------------------------------------
+
+TTvHttpGet::TTvHttpGet(QObject* AOwner) : QObject(AOwner) {}
+
+TTvHttpGet::~TTvHttpGet() {
+    AbortDownload();
+    if (TTvHttpGetThread* thread = std::exchange(Worker, nullptr)) LetGo(thread);
+}
+
+// Makes sure no step of the worker reaches this (dying) component: its finish
+// step is cut off, its progress steps call no handler, and it is waited for
+// in a local event loop, which still serves the progress steps it hands over
+// (QThread::wait() here would deadlock with a pending one).
+void TTvHttpGet::LetGo(TTvHttpGetThread* thread) {
+    disconnect(thread, nullptr, this, nullptr);
+    thread->Detached = true;
+    if (thread->InStep || InFinish) {
+        // Destroyed from inside a handler of this worker: the worker waits for
+        // that handler to return, so it cannot be waited for here.
+        connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        if (thread->isFinished()) thread->deleteLater();
+        return;
+    }
+    QEventLoop loop;
+    connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    if (!thread->isFinished()) loop.exec();
+    thread->wait();
+    delete thread;
+}
+
+void TTvHttpGet::StartDownload() {
+    if (Worker) return;
+    auto* thread = new TTvHttpGetThread;
+    thread->AcceptTypes = AcceptTypes;
+    thread->Agent = Agent;
+    thread->URL = URL;
+    thread->FileName = FileName;
+    thread->UserName = UserName;
+    thread->Password = Password;
+    thread->PostQuery = PostQuery;
+    thread->Referer = Referer;
+    thread->BinaryData = BinaryData;
+    thread->UseCache = UseCache;
+    thread->UseProxy = UseProxy;
+    thread->ProxyServer = ProxyServer;
+    thread->OnProgress = OnProgress;
+    thread->StepHook = StepHook;
+    thread->ToFile = true;
+    connect(thread, &QThread::finished, this, [this, thread] { FinishDownload(thread); });
+    Worker = thread;
+    thread->start();
+    if (!WaitThread) return;
+
+    // Waits for events rather than spinning: the finish step is an event too.
+    QPointer<TTvHttpGet> self(this);
+    while (self && self->Worker)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (self && HandlerError) std::rethrow_exception(std::exchange(HandlerError, nullptr));
+}
+
+void TTvHttpGet::AbortDownload() {
+    if (!Worker) return;
+    Worker->Terminate();
+    Worker->Success = false;
+}
+
+void TTvHttpGet::FinishDownload(TTvHttpGetThread* thread) {
+    if (thread != Worker) return;
+    thread->wait(); // its run has returned: only the thread's own exit is left
+    QPointer<TTvHttpGet> self(this);
+    InFinish = true;
+    try {
+        if (thread->Success && !thread->Terminated()) {
+            if (OnDoneFile) OnDoneFile(this, thread->FileName, thread->ContentLength);
+        } else if (OnError) {
+            OnError(this);
+        }
+    } catch (...) {
+        // An exception cannot travel through Qt's event loop; a waiting
+        // StartDownload hands it on.
+        if (self) HandlerError = std::current_exception();
+    }
+    if (!self) return; // a handler destroyed the component, and let the worker go
+    InFinish = false;
+    Worker = nullptr;
+    delete thread;
+}
+
+bool TTvHttpGet::ReadIEProxySettings(std::string& Proxy) {
+    TRegistry registry;
+    registry.RootKey = HKEY_CURRENT_USER;
+    if (!registry.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                          true))
+        return false;
+    // Only the low byte decides: 0x100 reads as off.
+    const bool enabled = (registry.ReadInteger("ProxyEnable") & 0xFF) != 0;
+    Proxy = registry.ReadString("ProxyServer");
+    registry.CloseKey();
+    return enabled;
+}

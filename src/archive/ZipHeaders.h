@@ -1,0 +1,106 @@
+// The ZIP records as the reader uses them (APPNOTE 4.3), parsed from raw bytes
+// with a bounds-checked cursor. Fields not listed are read past and ignored.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace archive {
+
+inline constexpr std::uint32_t LocalHeaderSig = 0x04034B50;    // "PK" 3 4
+inline constexpr std::uint32_t CentralHeaderSig = 0x02014B50;  // "PK" 1 2
+inline constexpr std::uint32_t EndRecordSig = 0x06054B50;      // "PK" 5 6
+inline constexpr std::uint32_t Zip64LocatorSig = 0x07064B50;   // "PK" 6 7
+inline constexpr std::uint32_t Zip64EndRecordSig = 0x06064B50; // "PK" 6 6
+inline constexpr std::uint32_t SpanningSig = 0x08074B50;       // "PK" 7 8
+
+inline constexpr std::size_t LocalHeaderSize = 30;
+inline constexpr std::size_t CentralHeaderSize = 46;
+inline constexpr std::size_t EndRecordSize = 22;
+inline constexpr std::size_t Zip64LocatorSize = 20;
+inline constexpr std::size_t Zip64EndRecordSize = 56;
+// Names are read into a 256-byte buffer: at most 255 bytes are used.
+inline constexpr std::size_t MaxNameLength = 255;
+
+inline constexpr std::uint16_t FlagEncrypted = 0x0001;
+inline constexpr std::uint16_t FlagDataDescriptor = 0x0008;
+inline constexpr std::uint32_t AttrDirectory = 0x10;
+
+// Little-endian reads over a byte range. A read past the end gives 0 and
+// clears ok() for good, so a record is checked once after all its fields.
+class TByteCursor {
+public:
+    TByteCursor(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+    std::uint16_t U16() { return std::uint16_t(Take(2)); }
+    std::uint32_t U32() { return std::uint32_t(Take(4)); }
+    std::uint64_t U64() { return Take(8); }
+    void Skip(std::size_t n);
+    std::size_t Left() const { return size - pos; }
+    bool ok() const { return good; }
+
+private:
+    std::uint64_t Take(std::size_t n);
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+    bool good = true;
+};
+
+inline std::uint32_t Sig(const std::uint8_t* b) {
+    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
+           std::uint32_t(b[3]) << 24;
+}
+
+struct TLocalHeader {
+    std::uint32_t Signature = 0;
+    std::uint16_t Flags = 0;
+    std::uint16_t Method = 0;
+    std::uint32_t DosDateTime = 0; // time in the low word, date in the high word
+    std::uint32_t Crc32 = 0;
+    std::uint64_t CompressedSize = 0;
+    std::uint64_t UncompressedSize = 0;
+    std::uint16_t NameLength = 0;
+    std::uint16_t ExtraLength = 0;
+};
+
+struct TCentralHeader {
+    std::uint32_t Signature = 0;
+    std::uint16_t Flags = 0;
+    std::uint16_t Method = 0;
+    std::uint32_t DosDateTime = 0;
+    std::uint32_t Crc32 = 0;
+    std::uint64_t CompressedSize = 0;
+    std::uint64_t UncompressedSize = 0;
+    std::uint16_t NameLength = 0;
+    std::uint16_t ExtraLength = 0;
+    std::uint16_t CommentLength = 0;
+    std::uint16_t DiskNumberStart = 0;
+    std::uint32_t ExternalAttributes = 0;
+    std::uint64_t LocalHeaderOffset = 0;
+};
+
+struct TEndRecord {
+    std::uint32_t Signature = 0;
+    std::uint16_t ThisDisk = 0;
+    std::uint16_t StartDisk = 0; // the disk where the central directory starts
+    std::uint16_t EntriesOnDisk = 0;
+    std::uint16_t TotalEntries = 0;
+    std::uint32_t CentralDirSize = 0;
+    std::uint32_t CentralDirOffset = 0;
+    std::uint16_t CommentLength = 0;
+};
+
+TLocalHeader ParseLocalHeader(const std::uint8_t* bytes);     // 30 bytes
+TCentralHeader ParseCentralHeader(const std::uint8_t* bytes); // 46 bytes
+TEndRecord ParseEndRecord(const std::uint8_t* bytes);         // 22 bytes
+
+// Reads the extra field: a Zip64 extended-information field (tag 0x0001)
+// replaces, in order, the uncompressed size, the compressed size and (central
+// header only, offset given) the local header offset, each only where its
+// 32-bit field holds 0xFFFFFFFF; the low 48 bits of each are kept. Other tags
+// are skipped by their size; a size past the end of the field ends the parse.
+void ApplyZip64Extra(std::string_view extra, std::uint64_t& uncompressedSize,
+                     std::uint64_t& compressedSize, std::uint64_t* localHeaderOffset);
+
+} // namespace archive

@@ -1,0 +1,188 @@
+// The registry stand-in and the proxy settings read through it, in a
+// private XDG_CONFIG_HOME.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "U_HttpGet.h"
+#include "platform/Hive.h"
+#include "platform/Registry.h"
+#include "support/TempDir.h"
+
+using platform::ERegistryException;
+using platform::TRegistry;
+
+namespace {
+
+const char* const InternetSettings =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
+        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (saved.empty())
+            unsetenv("XDG_CONFIG_HOME");
+        else
+            setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    }
+    void Settings(void (*write)(TRegistry&)) {
+        TRegistry r;
+        ASSERT_TRUE(r.OpenKey(InternetSettings, true));
+        write(r);
+    }
+    // The message of the registry error that fn raises, or "<none>".
+    template <class Fn> static std::string ErrorOf(Fn fn) {
+        try {
+            fn();
+        } catch (const ERegistryException& e) {
+            return e.what();
+        }
+        return "<none>";
+    }
+
+    TempDir dir;
+    std::string saved;
+    TTvHttpGet http;
+};
+
+TEST_F(Registry, HiveLivesUnderTheXdgConfigFolder) {
+    EXPECT_EQ(TRegistry::HiveFileName(), dir.path() + "/vimbrel/registry.reg");
+}
+
+TEST_F(Registry, MissingKeyIsCreatedThenProxyEnableCannotBeRead) {
+    std::string proxy = "unchanged";
+    EXPECT_EQ(ErrorOf([&] { http.ReadIEProxySettings(proxy); }),
+              "Failed to get data for 'ProxyEnable'");
+    EXPECT_EQ(proxy, "unchanged");
+    EXPECT_TRUE(TRegistry().KeyExists(InternetSettings));
+}
+
+TEST_F(Registry, OnlyTheLowByteOfProxyEnableCounts) {
+    const struct {
+        std::int32_t value;
+        bool enabled;
+    } cases[] = {
+        {0, false}, {1, true}, {0x100, false}, {0x101, true}, {std::int32_t(0xFFFFFF00), false},
+        {-1, true}};
+    for (const auto& c : cases) {
+        TRegistry r;
+        ASSERT_TRUE(r.OpenKey(InternetSettings, true));
+        r.WriteInteger("ProxyEnable", c.value);
+        r.WriteString("ProxyServer", "proxy.example:3128");
+        std::string proxy;
+        EXPECT_EQ(http.ReadIEProxySettings(proxy), c.enabled) << c.value;
+        EXPECT_EQ(proxy, "proxy.example:3128");
+    }
+}
+
+TEST_F(Registry, MissingProxyServerReadsAsEmpty) {
+    Settings([](TRegistry& r) { r.WriteInteger("ProxyEnable", 1); });
+    std::string proxy = "unchanged";
+    EXPECT_TRUE(http.ReadIEProxySettings(proxy));
+    EXPECT_EQ(proxy, "");
+}
+
+TEST_F(Registry, ValuesOfTheWrongTypeAreReadErrors) {
+    std::string proxy = "unchanged";
+    Settings([](TRegistry& r) { r.WriteString("ProxyEnable", "1"); });
+    EXPECT_EQ(ErrorOf([&] { http.ReadIEProxySettings(proxy); }),
+              "Invalid data type for 'ProxyEnable'");
+    Settings([](TRegistry& r) {
+        r.WriteInteger("ProxyEnable", 1);
+        r.WriteInteger("ProxyServer", 8080);
+    });
+    EXPECT_EQ(ErrorOf([&] { http.ReadIEProxySettings(proxy); }),
+              "Invalid data type for 'ProxyServer'");
+    EXPECT_EQ(proxy, "unchanged");
+}
+
+TEST_F(Registry, KeyThatCannotBeCreatedGivesFalse) {
+    WriteAll(dir.file("blocker"), "a file where a folder should be");
+    setenv("XDG_CONFIG_HOME", dir.file("blocker").c_str(), 1);
+    std::string proxy = "unchanged";
+    EXPECT_FALSE(http.ReadIEProxySettings(proxy));
+    EXPECT_EQ(proxy, "unchanged");
+    TRegistry r;
+    EXPECT_EQ(ErrorOf([&] { r.WriteString("x", "y"); }), "Failed to set data for 'x'");
+}
+
+TEST_F(Registry, ValuesSurviveTheFileWhateverTheirBytes) {
+    const std::string texts[] = {"",
+                                 "plain",
+                                 "quote \" and \\ backslash",
+                                 "line\r\nbreak\ttab",
+                                 "\xBD\xDA\xC4\xBF\xB5\xA5",
+                                 std::string("zero\0byte", 9)};
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Test", true));
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        r.WriteString("text" + std::to_string(i), texts[i]);
+    r.WriteInteger("min", std::numeric_limits<std::int32_t>::min());
+    r.WriteInteger("max", std::numeric_limits<std::int32_t>::max());
+    r.WriteString("", "default value");
+
+    TRegistry again;
+    ASSERT_TRUE(again.OpenKey("\\SOFTWARE\\test\\", false)); // names ignore case
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        EXPECT_EQ(again.ReadString("TEXT" + std::to_string(i)), texts[i]) << i;
+    EXPECT_EQ(again.ReadInteger("min"), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(again.ReadInteger("max"), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(again.ReadString(""), "default value");
+    EXPECT_EQ(again.GetDataType("max"), platform::TRegDataType::rdInteger);
+    EXPECT_EQ(again.GetDataType("nothing"), platform::TRegDataType::rdUnknown);
+}
+
+TEST_F(Registry, KeysOpenRelativeToTheOpenKeyAndOnlyWhenAllowedToCreate) {
+    TRegistry r;
+    EXPECT_FALSE(r.OpenKey("\\Software\\Absent", false));
+    ASSERT_TRUE(r.OpenKey("\\Software", true));
+    ASSERT_TRUE(r.OpenKey("Vimbrel", true));
+    EXPECT_EQ(r.CurrentPath(), "Software\\Vimbrel");
+    r.WriteInteger("n", 5);
+    r.CloseKey();
+    EXPECT_TRUE(r.KeyExists("\\Software\\Vimbrel"));
+    EXPECT_TRUE(r.DeleteValue("n") == false); // no key open: the root has no "n"
+    ASSERT_TRUE(r.OpenKey("Software\\Vimbrel", false));
+    EXPECT_TRUE(r.DeleteValue("n"));
+    EXPECT_FALSE(r.ValueExists("n"));
+    r.RootKey = platform::HKEY_LOCAL_MACHINE;
+    EXPECT_FALSE(r.OpenKey("\\Software", false));
+}
+
+TEST_F(Registry, WritesLeaveNoTemporaryFilesAndADamagedLineCostsOnlyItself) {
+    Settings([](TRegistry& r) {
+        r.WriteInteger("ProxyEnable", 1);
+        r.WriteString("ProxyServer", "p:1");
+    });
+    const std::string file = TRegistry::HiveFileName();
+    std::string text = ReadAll(file);
+    text.insert(text.find("\"ProxyServer\""), "\"Broken\"=dword:xyz\n");
+    WriteAll(file, text);
+    std::string proxy;
+    EXPECT_TRUE(http.ReadIEProxySettings(proxy));
+    EXPECT_EQ(proxy, "p:1");
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path() + "/vimbrel"))
+        entries += e.path().filename() != "registry.lock";
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(Hive, ParsesWhatItFormats) {
+    platform::Hive hive;
+    hive.Set("A\\B", {"dw", true, 0xDEADBEEF, {}});
+    hive.Set("A\\B", {"s", false, 0, "x\"y\\z\x01"});
+    const std::string text = hive.Format();
+    EXPECT_NE(text.find("\"dw\"=dword:deadbeef"), std::string::npos);
+    const platform::Hive back = platform::Hive::Parse(text);
+    ASSERT_NE(back.Find("a\\b", "DW"), nullptr);
+    EXPECT_EQ(back.Find("a\\b", "DW")->dword, 0xDEADBEEFu);
+    EXPECT_EQ(back.Find("A\\B", "s")->text, "x\"y\\z\x01");
+    EXPECT_EQ(back.Format(), text);
+}
+
+} // namespace

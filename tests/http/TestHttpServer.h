@@ -1,0 +1,214 @@
+// A small HTTP server on 127.0.0.1 (ephemeral port) for tests and benchmarks,
+// on its own thread. It answers every request with the configured reply and
+// records what it received, so it serves as a proxy too: point a client at
+// any host with this server as its proxy. Replies can be exact, lack a
+// Content-Length, end early, run past their length, or stall.
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct TestReply {
+    std::string statusLine = "HTTP/1.0 200 OK";
+    std::string body;
+    bool sendLength = true;
+    long long announcedLength = -1;            // Content-Length to send; -1: the body's size
+    std::string extraHeaders;                  // whole lines, each ending in "\r\n"
+    std::size_t sendBytes = std::string::npos; // body bytes sent before the end
+    bool stall = false;        // after sending, hold the connection open until the client closes
+    bool stallAtOnce = false;  // send nothing at all, hold the connection open
+    std::size_t pieceSize = 0; // >0: send the body in pieces of this size
+};
+
+struct RecordedRequest {
+    std::string requestLine;
+    std::vector<std::string> headerLines; // as received, without CR LF
+    std::string body;
+
+    // The value of the first header of that name (ASCII case ignored), or
+    // "<none>".
+    std::string Header(const std::string& name) const {
+        for (const std::string& line : headerLines) {
+            const std::size_t colon = line.find(':');
+            if (colon != name.size() ||
+                !std::equal(name.begin(), name.end(), line.begin(),
+                            [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+                continue;
+            std::size_t v = colon + 1;
+            while (v < line.size() && line[v] == ' ')
+                ++v;
+            return line.substr(v);
+        }
+        return "<none>";
+    }
+};
+
+class TestHttpServer {
+public:
+    TestHttpServer() {
+        listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            listen(listener, 16) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+            pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+            throw std::runtime_error("test server: cannot listen");
+        port = ntohs(addr.sin_port);
+        worker = std::thread([this] { Serve(); });
+    }
+
+    ~TestHttpServer() {
+        char one = 1;
+        (void)!write(wake[1], &one, 1);
+        worker.join();
+        close(listener);
+        close(wake[0]);
+        close(wake[1]);
+    }
+
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    int Port() const { return port; }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port); }
+
+    void SetReply(TestReply r) {
+        std::lock_guard lock(mutex);
+        reply = std::move(r);
+    }
+    std::vector<RecordedRequest> Requests() const {
+        std::lock_guard lock(mutex);
+        return requests;
+    }
+    // Blocks until a stalling reply has been sent (the client waits from then on).
+    void WaitUntilStalled() {
+        std::unique_lock lock(mutex);
+        stalledChanged.wait(lock, [this] { return stalled; });
+    }
+
+private:
+    // Waits until fd is ready; false when the server is stopping.
+    bool WaitFor(int fd, short events) {
+        pollfd fds[2] = {{fd, events, 0}, {wake[0], POLLIN, 0}};
+        while (poll(fds, 2, -1) < 0)
+            if (errno != EINTR) return false;
+        return !(fds[1].revents & POLLIN);
+    }
+
+    bool SendAll(int fd, const char* data, std::size_t size) {
+        while (size > 0) {
+            if (!WaitFor(fd, POLLOUT)) return false;
+            const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return false;
+            data += n;
+            size -= std::size_t(n);
+        }
+        return true;
+    }
+
+    // Reads the head and, when it announces one, the body of one request.
+    bool ReadRequest(int fd, RecordedRequest& r) {
+        std::string in;
+        std::size_t headEnd;
+        char chunk[4096];
+        while ((headEnd = in.find("\r\n\r\n")) == std::string::npos) {
+            if (!WaitFor(fd, POLLIN)) return false;
+            const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return false;
+            in.append(chunk, std::size_t(n));
+        }
+        std::size_t from = 0, to;
+        while ((to = in.find("\r\n", from)) <= headEnd) {
+            (from == 0 ? r.requestLine : r.headerLines.emplace_back()) = in.substr(from, to - from);
+            from = to + 2;
+        }
+        const std::string length = r.Header("Content-Length");
+        const std::size_t bodySize = length == "<none>" ? 0 : std::stoul(length);
+        r.body = in.substr(headEnd + 4);
+        while (r.body.size() < bodySize) {
+            if (!WaitFor(fd, POLLIN)) return false;
+            const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return false;
+            r.body.append(chunk, std::size_t(n));
+        }
+        return true;
+    }
+
+    void Answer(int fd, const TestReply& a) {
+        if (!a.stallAtOnce) {
+            std::string head = a.statusLine + "\r\n";
+            if (a.sendLength)
+                head += "Content-Length: " +
+                        std::to_string(a.announcedLength >= 0 ? a.announcedLength
+                                                              : (long long)a.body.size()) +
+                        "\r\n";
+            head += a.extraHeaders + "\r\n";
+            if (!SendAll(fd, head.data(), head.size())) return;
+            const std::size_t total = std::min(a.sendBytes, a.body.size());
+            const std::size_t piece = a.pieceSize ? a.pieceSize : total;
+            for (std::size_t at = 0; at < total; at += piece)
+                if (!SendAll(fd, a.body.data() + at, std::min(piece, total - at))) return;
+        }
+        if (a.stall || a.stallAtOnce) {
+            {
+                std::lock_guard lock(mutex);
+                stalled = true;
+            }
+            stalledChanged.notify_all();
+        } else {
+            shutdown(fd, SHUT_WR); // the end of the body
+        }
+        // Until the client closes (or the server stops); a stalling reply
+        // sends nothing more meanwhile.
+        char drain[4096];
+        while (WaitFor(fd, POLLIN) && recv(fd, drain, sizeof drain, 0) > 0) {
+        }
+    }
+
+    void Serve() {
+        while (WaitFor(listener, POLLIN)) {
+            const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) continue;
+            RecordedRequest r;
+            if (ReadRequest(fd, r)) {
+                TestReply a;
+                {
+                    std::lock_guard lock(mutex);
+                    requests.push_back(r);
+                    a = reply;
+                }
+                Answer(fd, a);
+            }
+            close(fd);
+        }
+    }
+
+    int listener = -1;
+    int wake[2] = {-1, -1};
+    int port = 0;
+    mutable std::mutex mutex;
+    std::condition_variable stalledChanged;
+    TestReply reply;
+    std::vector<RecordedRequest> requests;
+    bool stalled = false;
+    std::thread worker;
+};
