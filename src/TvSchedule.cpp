@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "U_FrmMain.h"
+#include "platform/WinInet.h"
 
 int main(int argc, char** argv) {
+    platform::InternetInitialize(); // once, before any thread starts
     QApplication app(argc, argv);
     // The name only: a display name would also be appended to every dialog's caption.
     QApplication::setApplicationName("Vimbrel");

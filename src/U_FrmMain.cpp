@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "U_FrmAbout.h"
+#include "U_FrmUpdate.h"
 #include "U_FrmMainControls.h"
 #include "platform/CodePage.h"
 #include "ui_U_FrmMain.h"
@@ -32,6 +33,10 @@ private:
 
 TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TFrmMain>()) {
     ui->setupUi(this);
+    RunUpdateDialog = [this] {
+        TFrmUpdate dialog(this); // destroyed in every case, also when exec throws
+        return dialog.exec();
+    };
     SetUpControls();
     ConnectHandlers();
     FormCreate();

@@ -28,8 +28,8 @@ public:
     ~TFrmMain() override;
 
     // Runs the update dialog and gives its modal result; 1 means a new
-    // lastsch.sch may be in place. Until the dialog exists it shows nothing.
-    std::function<int()> RunUpdateDialog = [] { return 0; };
+    // lastsch.sch may be in place. Tests put their own dialog here.
+    std::function<int()> RunUpdateDialog;
     // Runs the search dialog over Schedule() and the station lists.
     std::function<void()> RunSearchDialog;
 

@@ -29,7 +29,7 @@ TFrmUpdate::TFrmUpdate(QWidget* parent)
     font.setPixelSize(12);
     setFont(font);
     setFixedSize(351, 182);
-    UnZip1.CpuType = cptAuto;
+    UnZip1.SetCpuType(archive::cptAuto);
     UnZip1.OnEnd = [this](QObject* sender, const std::string& name, bool pass) {
         UnZip1End(sender, name, pass);
     };

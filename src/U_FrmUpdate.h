@@ -35,7 +35,7 @@ public:
 
     Ui::TFRMUPDATE* ui;
     std::unique_ptr<TTvHttpGet> HttpGet;
-    TUnZip UnZip1;
+    archive::TUnZip UnZip1;
 
     // The update server's host; the program's build setting by default.
     static std::string UpdateHost();

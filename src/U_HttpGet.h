@@ -126,6 +126,9 @@ public:
     TOnDoneStringEvent OnDoneString; // no download ever raises it
     TNotifyEvent OnError;
 
+    // Whether a worker is running (also a stopped one that has not ended yet).
+    bool Running() const { return Worker != nullptr; }
+
     // For tests: handed to each new worker, run on its thread at every step.
     THttpGetStepHook StepHook;
 

@@ -267,10 +267,10 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
 
 // ---- Update helpers ---------------------------------------------------------
 
-void ExtractArchive(TUnZip& extractor, const std::string& archive, const std::string& folder) {
+void ExtractArchive(archive::TUnZip& extractor, const std::string& archive, const std::string& folder) {
     extractor.SetArchiveFile(archive);
-    extractor.FileSpec.clear();
-    extractor.FileSpec.push_back("*.*");
+    extractor.FileSpec().Clear();
+    extractor.FileSpec().Add("*.*");
     extractor.SetExtractDir(folder);
     extractor.Extract();
 }

@@ -70,9 +70,11 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
 
 // ---- Update helpers ---------------------------------------------------------
 
+namespace archive {
 class TUnZip;
+}
 
 // Extracts every entry of archive below folder with extractor.
-void ExtractArchive(TUnZip& extractor, const std::string& archive, const std::string& folder);
+void ExtractArchive(archive::TUnZip& extractor, const std::string& archive, const std::string& folder);
 // Deletes a folder tree outright, silently; true when it was deleted.
 bool DeleteFolder(const std::string& path);

@@ -1,0 +1,297 @@
+// The update dialog end to end: a loopback server acting as the proxy named
+// in the user's registry serves the archive; the tests click through the
+// real dialog and check what lands beside the program.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "../http/TestHttpServer.h"
+#include "DemoArchive.h"
+#include "U_FrmMain.h"
+#include "U_FrmUpdate.h"
+#include "U_MainFun.h"
+#include "U_TvSchedule.h"
+#include "platform/Registry.h"
+#include "support/TempDir.h"
+#include "ui_U_FrmMain.h"
+#include "ui_U_FrmUpdate.h"
+
+namespace {
+
+const char* const InternetSettings = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+std::string Zip(int stations) {
+    TSampleOptions options;
+    options.stations = stations;
+    options.programmesPerDay = 4;
+    return MakeShowtimeZip(options);
+}
+
+class UpdateDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetProgramFolder(program.path());
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) savedConfig = old;
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        SetProxy(true, "127.0.0.1:" + std::to_string(server.Port()));
+    }
+    void TearDown() override {
+        if (savedConfig.empty()) unsetenv("XDG_CONFIG_HOME");
+        else setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    }
+    void SetProxy(bool enable, const std::string& proxy) {
+        platform::TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(InternetSettings, true));
+        reg.WriteInteger("ProxyEnable", enable ? 1 : 0);
+        reg.WriteString("ProxyServer", proxy);
+    }
+    void Serve(const std::string& body) {
+        TestReply reply;
+        reply.body = body;
+        server.SetReply(reply);
+    }
+    // Waits for the download and the extraction inside its completion to end.
+    static bool Finished(TFrmUpdate& dialog) {
+        return QTest::qWaitFor([&] { return !dialog.HttpGet->Running(); }, 30000);
+    }
+    std::vector<TStationEntry> Stations() {
+        TScheduleObject file(ScheduleFilePath(), TScheduleObject::fmOpen);
+        return ReadStationIndex(file);
+    }
+    bool Leftovers() {
+        return std::filesystem::exists(UpdateArchivePath()) ||
+               std::filesystem::exists(StationFolderPath());
+    }
+
+    TempDir program, config;
+    std::string savedConfig;
+    TestHttpServer server;
+};
+
+TEST_F(UpdateDialog, OpensReadyWithTheUsersProxyAndRemovesLeftovers) {
+    SetProxy(true, "proxy.example:8080:extra");
+    WriteAll(UpdateArchivePath(), "old archive");
+    std::filesystem::create_directories(StationFolderPath() + "/sub");
+    TFrmUpdate dialog;
+    const Ui::TFRMUPDATE& ui = *dialog.ui;
+    EXPECT_FALSE(Leftovers());
+    EXPECT_EQ(dialog.windowTitle(), "更新节目表");
+    EXPECT_EQ(ui.lbHint->text(), "更新提示：");
+    EXPECT_TRUE(ui.rbIeProxy->isChecked());
+    EXPECT_EQ(ui.etProxyServer->text(), "proxy.example");
+    EXPECT_EQ(ui.etProxyPort->text(), "8080");
+    EXPECT_TRUE(ui.btnUpdate->isEnabled());
+    EXPECT_FALSE(ui.btnCancel->isEnabled());
+    EXPECT_TRUE(ui.btnClose->isEnabled());
+    for (QWidget* hidden : {static_cast<QWidget*>(ui.Label1), static_cast<QWidget*>(ui.Label2),
+                            static_cast<QWidget*>(ui.rbSelfProxy),
+                            static_cast<QWidget*>(ui.etProxyServer),
+                            static_cast<QWidget*>(ui.etProxyPort)})
+        EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
+    EXPECT_EQ(dialog.HttpGet->URL, TFrmUpdate::UpdateHost() + "/download/showtime.zip");
+    EXPECT_EQ(dialog.HttpGet->Agent, "");
+    EXPECT_TRUE(dialog.HttpGet->BinaryData);
+}
+
+TEST_F(UpdateDialog, DisabledProxyStillFillsTheFields) {
+    SetProxy(false, "host:81");
+    TFrmUpdate dialog;
+    EXPECT_TRUE(dialog.ui->rbNoProxy->isChecked());
+    EXPECT_EQ(dialog.ui->etProxyServer->text(), "host");
+    EXPECT_EQ(dialog.ui->etProxyPort->text(), "81");
+}
+
+TEST_F(UpdateDialog, RegistryErrorIsShownAndSkipsTheRest) {
+    platform::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(InternetSettings, true));
+    reg.DeleteValue("ProxyEnable");
+    WriteAll(UpdateArchivePath(), "old");
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    TFrmUpdate dialog;
+    EXPECT_EQ(shown, "Failed to get data for 'ProxyEnable'");
+    EXPECT_TRUE(dialog.ui->rbNoProxy->isChecked());
+    EXPECT_EQ(dialog.ui->etProxyServer->text(), "etProxyServer");
+    EXPECT_TRUE(dialog.ui->btnCancel->isEnabled()); // as designed
+    EXPECT_TRUE(std::filesystem::exists(UpdateArchivePath())); // not removed yet
+    EXPECT_EQ(dialog.HttpGet->FileName, UpdateArchivePath());
+}
+
+TEST_F(UpdateDialog, DownloadsExtractsAndBuildsEveryStation) {
+    Serve(Zip(30));
+    TFrmUpdate dialog;
+    dialog.ui->rbIeProxy->setChecked(true);
+    dialog.ui->btnUpdate->click();
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：正在下载更新信息...");
+    EXPECT_FALSE(dialog.ui->btnClose->isEnabled());
+    ASSERT_TRUE(Finished(dialog));
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新完毕");
+    EXPECT_TRUE(dialog.ui->btnUpdate->isEnabled());
+    EXPECT_FALSE(dialog.ui->btnCancel->isEnabled());
+    EXPECT_EQ(Stations().size(), 30u);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].requestLine.substr(0, 4), "GET ");
+    EXPECT_EQ(dialog.HttpGet->ProxyServer, "127.0.0.1:" + std::to_string(server.Port()));
+
+    dialog.ui->btnClose->click();
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_FALSE(Leftovers());
+    EXPECT_EQ(Stations().size(), 30u);
+}
+
+TEST_F(UpdateDialog, SecondUpdateInTheSameDialogKeepsOldStationFiles) {
+    Serve(Zip(5));
+    TFrmUpdate dialog;
+    dialog.ui->rbIeProxy->setChecked(true);
+    dialog.ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(dialog));
+    Serve(Zip(3)); // the same first three names
+    WriteAll(StationFolderPath() + "/extra.txt", "08:00 x\r\n");
+    dialog.ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(dialog));
+    EXPECT_EQ(Stations().size(), 6u);
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST_F(UpdateDialog, CancelKeepsTheOldScheduleWhichTheWindowReopens) {
+    std::filesystem::create_directory(program.file("old"));
+    WriteAll(program.file("old/a.txt"), "08:00 a\r\n");
+    BuildScheduleFile(program.file("old"), "*.*", ScheduleFilePath(), 1.0);
+    const std::string before = ReadAll(ScheduleFilePath());
+    TestReply stall;
+    stall.stallAtOnce = true;
+    server.SetReply(stall);
+
+    TFrmMain form;
+    form.show();
+    bool sawDialog = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<TFrmUpdate*>(QApplication::activeModalWidget());
+        if (!dialog || sawDialog) return;
+        sawDialog = true;
+        dialog->ui->rbIeProxy->setChecked(true);
+        dialog->ui->btnUpdate->click();
+        server.WaitUntilStalled();
+        dialog->ui->btnCancel->click();
+        EXPECT_TRUE(dialog->ui->btnClose->isEnabled());
+        dialog->ui->btnClose->click(); // the stopped download may still be ending
+    });
+    poll.start();
+    form.TBXItem7Click();
+    poll.stop();
+    EXPECT_TRUE(sawDialog);
+    EXPECT_EQ(ReadAll(ScheduleFilePath()), before);
+    EXPECT_EQ(form.lbTvSets()->count(), 1);
+    EXPECT_EQ(form.lbTvSets()->currentRow(), 0);
+    EXPECT_FALSE(Leftovers());
+}
+
+TEST_F(UpdateDialog, TheMainWindowShowsStationZeroAfterAnUpdate) {
+    Serve(Zip(4));
+    TFrmMain form;
+    form.show();
+    QTimer poll;
+    poll.setInterval(10);
+    bool clicked = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<TFrmUpdate*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        if (!clicked) {
+            clicked = true;
+            dialog->ui->rbIeProxy->setChecked(true);
+            dialog->ui->btnUpdate->click();
+        } else if (dialog->ui->lbHint->text() == "更新提示：更新完毕" &&
+                   !dialog->HttpGet->Running()) {
+            dialog->ui->btnClose->click();
+        }
+    });
+    poll.start();
+    form.TBXItem7Click();
+    poll.stop();
+    EXPECT_EQ(form.lbTvSets()->count(), 4);
+    EXPECT_EQ(form.lbTvSets()->currentRow(), 0);
+    EXPECT_GT(form.lvSchedules()->model()->rowCount(), 0);
+    EXPECT_TRUE(form.Panel4()->text().startsWith("当前电视台："));
+    EXPECT_GT(form.Panel4()->text().size(), QString("当前电视台：").size());
+    EXPECT_FALSE(Leftovers());
+}
+
+TEST_F(UpdateDialog, NonZipBodyLeavesTheScheduleAndNeedsCancel) {
+    BuildScheduleFile(program.file("none"), "*.*", ScheduleFilePath(), 1.0);
+    const std::string before = ReadAll(ScheduleFilePath());
+    Serve("<html>this is not an archive</html>");
+    TFrmUpdate dialog;
+    dialog.ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(dialog));
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：解压缩更新文件...");
+    EXPECT_FALSE(dialog.ui->btnClose->isEnabled());
+    dialog.ui->btnCancel->click();
+    EXPECT_TRUE(dialog.ui->btnClose->isEnabled());
+    EXPECT_EQ(ReadAll(ScheduleFilePath()), before);
+}
+
+TEST_F(UpdateDialog, CorruptEntryIsBuiltInAllTheSame) {
+    std::string zip = Zip(3);
+    // Damage the deflated data of the second station (after its local header).
+    std::size_t second = zip.find("PK\x03\x04", zip.find("PK\x03\x04", 30) + 4);
+    ASSERT_NE(second, std::string::npos);
+    for (std::size_t i = second + 60; i < second + 90; ++i) zip[i] = char(0xFF);
+    Serve(zip);
+    TFrmUpdate dialog;
+    dialog.ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(dialog));
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新完毕");
+    EXPECT_EQ(Stations().size(), 3u);
+}
+
+TEST_F(UpdateDialog, ClicksDuringExtractionWaitForItToReturn) {
+    Serve(Zip(120));
+    TFrmUpdate dialog;
+    dialog.show();
+    bool clickedMidway = false, closedMidway = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        // Mid-extraction: an entry is built in, the download's completion runs.
+        if (clickedMidway || !dialog.HttpGet->Running() ||
+            dialog.ui->lbHint->text() != "更新提示：更新完毕")
+            return;
+        clickedMidway = true;
+        dialog.ui->btnClose->click();
+        closedMidway = !dialog.isVisible() || !std::filesystem::exists(StationFolderPath());
+        dialog.ui->btnUpdate->click(); // the download is still finishing: starts nothing
+    });
+    poll.start();
+    dialog.ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(dialog));
+    ASSERT_TRUE(clickedMidway);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 10000));
+    poll.stop();
+    EXPECT_TRUE(clickedMidway);
+    EXPECT_FALSE(closedMidway);
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(Stations().size(), 120u); // every entry was extracted and built in
+    EXPECT_FALSE(Leftovers());          // removed only after the extraction returned
+}
+
+TEST_F(UpdateDialog, DeleteFolderRemovesATreeAndReportsAMissingOne) {
+    std::filesystem::create_directories(program.file("t/a"));
+    WriteAll(program.file("t/a/f.txt"), "x");
+    EXPECT_TRUE(DeleteFolder(program.file("t")));
+    EXPECT_FALSE(std::filesystem::exists(program.file("t")));
+    EXPECT_FALSE(DeleteFolder(program.file("t")));
+}
+
+} // namespace
