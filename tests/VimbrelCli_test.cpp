@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "SampleSchedule.h"
+#include "http/TestHttpServer.h"
 #include "U_MainFun.h"
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"
@@ -69,6 +70,54 @@ TEST_F(CliTest, FailuresExitNonZero) {
     EXPECT_EQ(Cli({"frobnicate"}).status, 2);
     TScheduleObject holder(dir.file("s.sch"), TScheduleObject::fmOpen);
     EXPECT_EQ(Cli({"build", QString::fromStdString(dir.file("st")), schedule()}).status, 1);
+}
+
+TEST(CliArchive, ExtractsEveryEntryOfTheCorpus) {
+    const std::string corpus = VIMBREL_CORPUS_DIR;
+    for (const char* name : {"shrink.zip", "reduce.zip", "implode.zip", "HWSHRINK.ZIP",
+                             "HWREDUCE.ZIP", "HWIMPODE.ZIP", "deflate64.zip",
+                             "data_descriptor.zip", "files_and_dirs.zip"}) {
+        TempDir out;
+        CliRun run = Cli({"extract", QString::fromStdString(corpus + "/" + name),
+                          QString::fromStdString(out.path())});
+        EXPECT_EQ(run.status, 0) << name;
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        ASSERT_GE(lines.size(), 2) << name;
+        int ends = 0;
+        for (const QByteArray& line : lines) {
+            if (line.startsWith("end\t")) {
+                ++ends;
+                EXPECT_TRUE(line.endsWith("\t1")) << name << ": " << line.toStdString();
+                EXPECT_TRUE(line.contains(out.path().c_str())) << line.toStdString();
+            }
+            EXPECT_FALSE(line.startsWith("error")) << name << ": " << line.toStdString();
+        }
+        EXPECT_GT(ends, 0) << name;
+        EXPECT_TRUE(lines.back().startsWith("files\t")) << name;
+    }
+}
+
+TEST(CliArchive, MissingArchiveReportsFileNotFound) {
+    TempDir out;
+    CliRun run = Cli({"extract", QString::fromStdString(out.file("none.zip")),
+                      QString::fromStdString(out.path())});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "error\t25192\t\t\nfiles\t0\n");
+}
+
+TEST(CliFetch, ExitStatusFollowsTheOutcome) {
+    TestHttpServer server;
+    TestReply reply;
+    reply.body = "archive bytes";
+    server.SetReply(reply);
+    TempDir dir;
+    const QString proxy = "127.0.0.1:" + QString::number(server.Port());
+    const QString file = QString::fromStdString(dir.file("got"));
+    EXPECT_EQ(Cli({"fetch", "somehost/download/showtime.zip", file, "--proxy", proxy}).status, 0);
+    EXPECT_EQ(ReadAll(dir.file("got")), "archive bytes");
+    reply.statusLine = "HTTP/1.0 404 Not Found";
+    server.SetReply(reply);
+    EXPECT_EQ(Cli({"fetch", "somehost/x", file, "--proxy", proxy}).status, 1);
 }
 
 } // namespace

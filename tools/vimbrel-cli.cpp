@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "U_HttpGet.h"
 #include "U_MainFun.h"
+#include "archive/TUnZip.h"
 #include "U_TvSchedule.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/WinInet.h"
 
 namespace {
 
@@ -81,6 +85,48 @@ int Show(const std::vector<const char*>& args) {
     Fail("no such station: " + std::string(args[1]));
 }
 
+// Prints one line per entry end and per error, then the count of files.
+int Extract(const std::vector<const char*>& args) {
+    archive::TUnZip unzip;
+    if (args.size() >= 4 && std::string(args[2]) == "--password") unzip.Passwords().Add(args[3]);
+    else if (args.size() > 2) Fail("usage: extract ARCHIVE FOLDER [--password P]");
+    bool ok = true;
+    unzip.OnEnd = [&](QObject*, const std::string& path, bool pass) {
+        ok = ok && pass;
+        std::printf("end\t%s\t%d\n", platform::NativePath(path).c_str(), pass ? 1 : 0);
+    };
+    unzip.OnError = [&](QObject*, const std::string& name, const std::string& extended,
+                        const std::string&, int code) {
+        ok = false;
+        std::printf("error\t%d\t%s\t%s\n", code, platform::NativePath(name).c_str(),
+                    extended.c_str());
+    };
+    unzip.SetArchiveFile(args[0]);
+    unzip.FileSpec().Clear();
+    unzip.FileSpec().Add("*.*");
+    unzip.SetExtractDir(args[1]);
+    std::printf("files\t%d\n", unzip.Extract());
+    return ok ? 0 : 1;
+}
+
+int Fetch(const std::vector<const char*>& args) {
+    TTvHttpGet http;
+    http.URL = args[0];
+    http.FileName = args[1];
+    if (args.size() >= 4 && std::string(args[2]) == "--proxy") {
+        http.UseProxy = true;
+        http.ProxyServer = args[3];
+    } else if (args.size() > 2) {
+        Fail("usage: fetch URL FILE [--proxy HOST:PORT]");
+    }
+    http.WaitThread = true;
+    int status = 1;
+    http.OnDoneFile = [&](QObject*, const std::string&, std::int32_t) { status = 0; };
+    http.OnError = [&](QObject*) { std::fprintf(stderr, "vimbrel-cli: download failed\n"); };
+    http.StartDownload();
+    return status;
+}
+
 struct Command {
     std::size_t minArgs;
     const char* usage;
@@ -92,6 +138,8 @@ const std::map<std::string, Command>& Commands() {
         {"build", {2, "build FOLDER TARGET", Build}},
         {"list", {1, "list FILE", List}},
         {"show", {2, "show FILE STATION", Show}},
+        {"extract", {2, "extract ARCHIVE FOLDER [--password P]", Extract}},
+        {"fetch", {2, "fetch URL FILE [--proxy HOST:PORT]", Fetch}},
     };
     return commands;
 }
@@ -105,6 +153,7 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::InternetInitialize();
     QCoreApplication app(argc, argv);
     std::vector<const char*> args(argv + 1, argv + argc);
     if (!args.empty() && std::string(args[0]) == "--gbk") {
