@@ -13,7 +13,9 @@ QString GbkDecoder::operator()(std::string_view gbk) {
 QString GbkToQString(std::string_view gbk) { return GbkDecoder()(gbk); }
 
 std::string QStringToGbk(const QString& text, bool* ok) {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    // Opening the converter costs more than converting a name: keep one per thread.
+    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    encoder.resetState();
     QByteArray bytes = encoder.encode(text);
     if (ok) *ok = !encoder.hasError();
     return bytes.toStdString();
