@@ -113,11 +113,17 @@ TStationRowReader::TLineKind TStationRowReader::Feed(std::string_view line) {
     return Trim(line).empty() ? lkBlank : lkProgramme;
 }
 
+std::string_view ProgrammeTime(std::string_view line) { return line.substr(0, 5); }
+
+std::string_view ProgrammeTitle(std::string_view line) {
+    return Trim(line.size() > 5 ? line.substr(5) : std::string_view());
+}
+
 void TStationRowReader::RowInto(std::string_view line, ScheduleRow& row) const {
     row.Date = date;
     row.Weekday = weekday;
-    row.Time = line.substr(0, 5);
-    row.Title = Trim(line.size() > 5 ? line.substr(5) : std::string_view());
+    row.Time = ProgrammeTime(line);
+    row.Title = ProgrammeTitle(line);
     row.Line = line;
 }
 
@@ -133,6 +139,59 @@ std::vector<ScheduleRow> StationRows(const TLines& lines) {
     for (std::string_view line : lines)
         if (reader.Feed(line) == TStationRowReader::lkProgramme) rows.push_back(reader.Row(line));
     return rows;
+}
+
+// ---- Programme search -------------------------------------------------------
+
+namespace {
+
+// The first occurrence of key in text at or after from, or npos. glibc's
+// memmem beats std::string_view::find several times over on long texts.
+std::size_t FindKey(std::string_view text, std::size_t from, std::string_view key) {
+    if (from >= text.size()) return std::string_view::npos;
+    const void* hit = memmem(text.data() + from, text.size() - from, key.data(), key.size());
+    return hit ? std::size_t(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
+}
+
+} // namespace
+
+std::size_t SearchStationText(std::string_view text, std::string_view key, TLines& lines,
+                              const TSearchMatch& onMatch) {
+    lines.clear();
+    if (key.empty() || key.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return 0;
+    // Most stations do not hold a rare key at all: one pass over the whole
+    // text spares them the line splitting.
+    std::size_t next = FindKey(text, 0, key);
+    if (next == std::string_view::npos) return 0;
+    TextLines(text, lines);
+    TStationRowReader reader;
+    std::size_t found = 0;
+    for (std::string_view line : lines) {
+        if (reader.Feed(line) != TStationRowReader::lkProgramme) continue;
+        // The key holds no line end, so an occurrence that starts inside a line
+        // lies wholly inside it: the line matches when the first occurrence at
+        // or after its start begins early enough.
+        std::size_t start = std::size_t(line.data() - text.data());
+        if (next < start) next = FindKey(text, start, key);
+        if (next == std::string_view::npos) break;
+        if (next + key.size() <= start + line.size()) {
+            ++found;
+            if (onMatch) onMatch(reader, line);
+        }
+    }
+    return found;
+}
+
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+                           std::string& buffer, TLines& lines, const TSearchMatch& onMatch) {
+    lines.clear();
+    if (!schedule.SelectStation(offset) || !schedule.ReadStationText(buffer)) {
+        buffer.clear();
+        return false;
+    }
+    SearchStationText(buffer, key, lines, onMatch);
+    return true;
 }
 
 // ---- Schedule file builder --------------------------------------------------

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class TScheduleObject;
 
 // ---- Program folder ---------------------------------------------------------
 
@@ -35,6 +38,9 @@ struct ScheduleRow {
 
 // Removes bytes of value 0x20 and below from both ends.
 std::string_view Trim(std::string_view text);
+// The parts of a programme line: its first 5 bytes, and the rest trimmed.
+std::string_view ProgrammeTime(std::string_view line);
+std::string_view ProgrammeTitle(std::string_view line);
 bool IsDateLine(std::string_view line); // holds both "/" and "星期"
 std::string ConvertDate(std::string_view dateText);
 std::string SplitField(std::string_view text, std::string_view separator, int n);
@@ -48,14 +54,51 @@ public:
     // The row of a programme line just fed.
     ScheduleRow Row(std::string_view line) const;
     void RowInto(std::string_view line, ScheduleRow& row) const;
+    // The date (converted) and weekday of the last date line fed.
+    const std::string& CurrentDate() const { return date; }
+    const std::string& CurrentWeekday() const { return weekday; }
 
 private:
-    std::string date; // already converted
+    // Already converted: before the first date line it is the conversion of
+    // an empty date text, "20--".
+    std::string date = "20--";
     std::string weekday;
 };
 
 // Every row of a station's lines, in line order.
 std::vector<ScheduleRow> StationRows(const TLines& lines);
+
+// ---- Station list snapshot --------------------------------------------------
+
+// One (GBK name, record offset) pair per station, in list order: what a search
+// worker gets of the main window's station list.
+struct TStationSnapshotEntry {
+    std::string Name;
+    std::int32_t Offset;
+};
+using StationSnapshot = std::vector<TStationSnapshotEntry>;
+
+// ---- Programme search -------------------------------------------------------
+
+// Called for each programme line that holds the key, in line order; the reader
+// holds that line's date and weekday (reader.Row(line) gives its ScheduleRow).
+using TSearchMatch = std::function<void(const TStationRowReader& reader, std::string_view line)>;
+
+// Tests the programme lines of one station text against key (GBK bytes): a
+// line matches when the key's bytes occur in it anywhere, case distinguished,
+// also from the second byte of a two-byte character. Date and blank lines are
+// never tested. An empty key, or one holding CR, LF or a zero byte (which no
+// line holds), matches nothing. lines is scratch storage reused between
+// stations. Gives the number of matching lines.
+std::size_t SearchStationText(std::string_view text, std::string_view key, TLines& lines,
+                              const TSearchMatch& onMatch);
+
+// Selects the station at offset, reads its text into buffer and searches it
+// as SearchStationText does; the station's name is then
+// schedule.StationDisplayName(). false when the record cannot be read (a
+// damaged file, or an object without a file): nothing is matched then.
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+                           std::string& buffer, TLines& lines, const TSearchMatch& onMatch);
 
 // ---- Schedule file builder --------------------------------------------------
 

@@ -1,0 +1,176 @@
+// The programme line matcher shared by the search dialog and vimbrel-cli.
+#include <QString>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "SampleSchedule.h"
+#include "U_MainFun.h"
+#include "U_TvSchedule.h"
+#include "platform/CodePage.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::string Gbk(const char* utf8) {
+    return platform::QStringToGbk(QString::fromUtf8(utf8));
+}
+
+struct TFound {
+    std::string Date, Weekday, Line;
+    bool operator==(const TFound&) const = default;
+};
+
+std::vector<TFound> Search(std::string_view text, std::string_view key) {
+    std::vector<TFound> found;
+    TLines lines;
+    std::size_t count = SearchStationText(
+        text, key, lines, [&](const TStationRowReader& reader, std::string_view line) {
+            ScheduleRow row = reader.Row(line);
+            found.push_back({row.Date, row.Weekday, row.Line});
+        });
+    EXPECT_EQ(count, found.size());
+    return found;
+}
+
+std::vector<std::string> Lines(const std::vector<TFound>& found) {
+    std::vector<std::string> lines;
+    for (const TFound& f : found)
+        lines.push_back(f.Line);
+    return lines;
+}
+
+// Two days with a programme above the first date line and a blank line of
+// spaces and a tab.
+const std::string Week = Gbk("07:00 早间新闻\r\n"
+                             "05/03/14 星期一\r\n"
+                             "08:00 News at Eight\r\n"
+                             "  \t \r\n"
+                             "12:30  午间新闻 \r\n"
+                             "05/03/15 星期二\n"
+                             "0900新闻\r"
+                             "21:00 news\r\n");
+
+TEST(SearchStationText, MatchesProgrammeLinesOnly) {
+    struct Case {
+        const char* name;
+        std::string key;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"colon in every time but one",
+         ":",
+         {Gbk("07:00 早间新闻"), "08:00 News at Eight", Gbk("12:30  午间新闻 "), "21:00 news"}},
+        {"weekday word of date lines", Gbk("星期"), {}},
+        {"date slash", "/", {}},
+        {"upper case is not lower case", "news", {"21:00 news"}},
+        {"lower case is not upper case", "News", {"08:00 News at Eight"}},
+        {"a blank, not in blank lines",
+         " ",
+         {Gbk("07:00 早间新闻"), "08:00 News at Eight", Gbk("12:30  午间新闻 "), "21:00 news"}},
+        {"a tab only in a blank line", "\t", {}},
+        {"two blanks inside a title", "  ", {Gbk("12:30  午间新闻 ")}},
+        {"Chinese title",
+         Gbk("新闻"),
+         {Gbk("07:00 早间新闻"), Gbk("12:30  午间新闻 "), Gbk("0900新闻")}},
+        {"time digits", "0900", {Gbk("0900新闻")}},
+        {"the whole line", "21:00 news", {"21:00 news"}},
+        {"longer than any line", "21:00 news and more", {}},
+        {"across a line end", "Eight\r\n", {}},
+        {"line feed", "\n", {}},
+        {"zero byte", std::string("\0", 1), {}},
+        {"empty key", "", {}},
+        {"absent", "xyz", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Lines(Search(Week, c.key)), c.lines) << c.name;
+}
+
+TEST(SearchStationText, RowsCarryTheirDateAndWeekday) {
+    std::vector<TFound> found = Search(Week, Gbk("新闻"));
+    ASSERT_EQ(found.size(), 3u);
+    // Above the first date line: the conversion of an empty date text.
+    EXPECT_EQ(found[0], (TFound{"20--", "", Gbk("07:00 早间新闻")}));
+    EXPECT_EQ(found[1], (TFound{"2005-03-14", Gbk("星期一"), Gbk("12:30  午间新闻 ")}));
+    EXPECT_EQ(found[2], (TFound{"2005-03-15", Gbk("星期二"), Gbk("0900新闻")}));
+}
+
+TEST(SearchStationText, MatchMayStartOnTheSecondByteOfACharacter) {
+    // 中 is D6 D0 and 文 is CE C4: D0 CE spans the two characters.
+    std::string text = "05/03/14 " + Gbk("星期一") + "\r\n08:00 " + Gbk("中文") + "\r\n";
+    EXPECT_EQ(Search(text, "\xD0\xCE").size(), 1u);
+    EXPECT_EQ(Search(text, "\xC4").size(), 1u);
+}
+
+TEST(SearchStationText, KeyInADateLineAndLaterInAProgramme) {
+    // The first occurrence lies in a date line; the programme below still counts.
+    std::string text = Gbk("05/03/14 星期一 体育\r\n08:00 新闻\r\n09:00 体育\r\n");
+    EXPECT_EQ(Lines(Search(text, Gbk("体育"))), std::vector<std::string>{Gbk("09:00 体育")});
+}
+
+TEST(SearchStationText, OneRowPerLineWhateverTheOccurrences) {
+    EXPECT_EQ(Search("08:00 aaaa\r\n09:00 a\r\n", "aa").size(), 1u);
+    EXPECT_EQ(Search("08:00 aaaa\r\n09:00 a", "a").size(), 2u); // no line end at the end
+}
+
+TEST(SearchStationText, TextEndsAtAZeroByte) {
+    std::string text("08:00 one\r\n\0"
+                     "09:00 two\r\n",
+                     22);
+    EXPECT_EQ(Search(text, "two").size(), 0u);
+    EXPECT_EQ(Search(text, "one").size(), 1u);
+}
+
+// Every row that StationRows gives and whose line holds the key, in order.
+TEST(SearchStationText, AgreesWithStationRowsOnSampleStations) {
+    TSampleOptions options;
+    const std::string keys[] = {":", Gbk("新闻"), Gbk("(重播)"), Gbk("第1"), " ", "\xD0", "0"};
+    for (int station = 0; station < 5; ++station) {
+        std::string text = SampleStationText(options, station);
+        for (const std::string& key : keys) {
+            std::vector<TFound> expected;
+            for (const ScheduleRow& row : StationRows(TextLines(text)))
+                if (row.Line.find(key) != std::string::npos)
+                    expected.push_back({row.Date, row.Weekday, row.Line});
+            EXPECT_EQ(Search(text, key), expected) << "station " << station << " key " << key;
+        }
+    }
+}
+
+class SearchScheduleStationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string folder = dir.file("stations/");
+        std::filesystem::create_directories(folder);
+        WriteAll(folder + "A.txt", "05/03/14 " + Gbk("星期一") + "\r\n08:00 key\r\n");
+        BuildScheduleFile(folder, "*.*", dir.file("lastsch.sch"), 38425.5);
+    }
+    TempDir dir;
+    std::string buffer;
+    TLines lines;
+};
+
+TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
+    TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
+    std::vector<TStationEntry> stations = ReadStationIndex(schedule);
+    ASSERT_EQ(stations.size(), 1u);
+    int found = 0;
+    EXPECT_TRUE(
+        SearchScheduleStation(schedule, stations[0].Offset, "key", buffer, lines,
+                              [&](const TStationRowReader&, std::string_view) { ++found; }));
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(schedule.StationDisplayName(), "A");
+}
+
+TEST_F(SearchScheduleStationTest, DamagedRecordIsReportedAndMatchesNothing) {
+    TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
+    int found = 0;
+    auto count = [&](const TStationRowReader&, std::string_view) { ++found; };
+    for (std::int32_t offset : {-1, 30, 140, 1 << 30})
+        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", buffer, lines, count))
+            << offset;
+    TScheduleObject missing(dir.file("none.sch"), TScheduleObject::fmOpen);
+    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", buffer, lines, count));
+    EXPECT_EQ(found, 0);
+    EXPECT_TRUE(buffer.empty());
+}
+
+} // namespace
