@@ -36,6 +36,10 @@ TTvSearchThread::~TTvSearchThread() {
     StopRequested = true;
     Resume();
     wait(); // it never waits for the GUI thread once it is not paused
+    // Messages nobody took (a closed dialog) go under the lock the worker
+    // sent them under.
+    std::lock_guard lock(outboxMutex);
+    outbox.clear();
 }
 
 void TTvSearchThread::Pause() {
