@@ -17,11 +17,13 @@ namespace {
 
 const char* const SearchingStation =
     "\xD5\xFD\xD4\xDA\xCB\xD1\xCB\xF7\xB5\xE7\xCA\xD3\xCC\xA8\xA3\xBA";
-// A station's rows go to the dialog at its end, or in parts of this many.
-constexpr std::size_t BatchRows = 8192;
-// Rows the dialog adds to its list per turn of the event loop, so that input
-// and painting go on however fast the worker finds rows.
-constexpr int RowsPerTurn = 20000;
+// The dialog takes what the worker sent at most this often, so that a fast
+// worker does not keep the GUI thread busy with one message after another.
+constexpr int DrainEveryMs = 10;
+// Found rows wait at most this long before the list is told of them. Telling
+// the view of new rows costs it time in proportion to all the rows it holds,
+// besides the time per new row: few large steps cost least.
+constexpr int PublishEveryMs = 50;
 
 } // namespace
 
@@ -61,14 +63,16 @@ void TTvSearchThread::TakeMessages(std::deque<TSearchMessage>& inbox) {
 }
 
 void TTvSearchThread::Send(TSearchMessage message) {
+    const bool last = message.Kind == TSearchMessage::smEnd;
     bool wasEmpty;
     {
         std::lock_guard lock(outboxMutex);
         wasEmpty = outbox.empty();
         outbox.push_back(std::move(message));
     }
-    // One notice per batch of messages: the GUI thread takes all that wait.
-    if (wasEmpty) emit MessagesPosted();
+    // One notice for the messages that gather until the GUI thread takes
+    // them; the end notice is told at once, so that the search ends promptly.
+    if (wasEmpty || last) emit MessagesPosted(last);
 }
 
 void TTvSearchThread::WaitWhilePaused(int i) {
@@ -99,28 +103,20 @@ void TTvSearchThread::run() {
     // A station's text is held only while it is searched.
     Buffer = std::string();
     Lines = TLines();
+    Found = TStationMatches();
     Send({TSearchMessage::smEnd, std::move(unread), {}});
 }
 
 bool TTvSearchThread::SearchStation(int i) {
     if (!Schedule) return false;
-    std::shared_ptr<TSearchBatch> batch;
-    auto sendRows = [&] {
-        Send({TSearchMessage::smRows, {}, std::move(batch)});
-        batch.reset();
-    };
-    bool read =
-        SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Buffer, Lines,
-                              [&](const TStationRowReader& reader, std::string_view line) {
-                                  if (!batch) {
-                                      batch = std::make_shared<TSearchBatch>();
-                                      batch->Station = Schedule->StationDisplayName();
-                                  }
-                                  batch->Add(reader, line);
-                                  if (batch->Rows.size() >= BatchRows) sendRows();
-                              });
-    if (batch) sendRows();
-    return read;
+    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Buffer, Lines,
+                               Found))
+        return false;
+    if (!Found.Matches.empty())
+        Send({TSearchMessage::smRows,
+              {},
+              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Buffer)});
+    return true;
 }
 
 // ---- Dialog -------------------------------------------------------------------
@@ -200,8 +196,9 @@ TFrmSearch::TFrmSearch(QWidget* parent, TScheduleObject* schedule, const QListWi
 
     DrainTimer = new QTimer(this);
     DrainTimer->setSingleShot(true);
-    DrainTimer->setInterval(0);
     connect(DrainTimer, &QTimer::timeout, this, &TFrmSearch::DrainMessages);
+    SinceDrain.start();
+    SincePublish.start();
 
     connect(ui->btnSearch, &QToolButton::clicked, this, &TFrmSearch::btnSearchClick);
     connect(ui->btnPause, &QToolButton::clicked, this, &TFrmSearch::btnPauseClick);
@@ -223,7 +220,7 @@ void TFrmSearch::btnSearchClick() {
     // must not match. The empty key matches nothing.
     if (!encoded) key.clear();
     StopRequested = false;
-    Inbox.clear();
+    EndSeen = false;
     Results->Clear();
     NotePanel->clear();
     StartWorker(std::move(key));
@@ -246,8 +243,8 @@ void TFrmSearch::StartWorker(std::string key) {
     // are dropped.
     connect(
         Worker.get(), &TTvSearchThread::MessagesPosted, this,
-        [this, search] {
-            if (search == WorkerSearch && !Closing) DrainMessages();
+        [this, search](bool last) {
+            if (search == WorkerSearch && !Closing) ScheduleDrain(last);
         },
         Qt::QueuedConnection);
     connect(
@@ -261,43 +258,49 @@ void TFrmSearch::WorkerFinished(quint64 search) {
     if (CloseLoop) CloseLoop->quit();
 }
 
-// Shows what the worker sent, in order, but at most RowsPerTurn rows at a
-// time: the rest follows in the next turn of the event loop.
+void TFrmSearch::ScheduleDrain(bool now) {
+    qint64 wait = now ? 0 : std::max<qint64>(0, DrainEveryMs - SinceDrain.elapsed());
+    if (DrainTimer->isActive() && DrainTimer->remainingTime() <= wait) return;
+    DrainTimer->start(int(wait));
+}
+
+// Takes what the worker sent and shows it in order: the last progress text,
+// the rows, and once every row is in the list, the end.
 void TFrmSearch::DrainMessages() {
     if (!Worker || Closing) return;
-    Worker->TakeMessages(Inbox);
-    int budget = RowsPerTurn;
-    std::string progress, unread;
-    bool hasProgress = false, ended = false;
-    while (!Inbox.empty() && budget > 0 && !ended) {
-        TSearchMessage& message = Inbox.front();
+    SinceDrain.restart();
+    std::deque<TSearchMessage> messages;
+    Worker->TakeMessages(messages);
+    const std::string* progress = nullptr;
+    for (TSearchMessage& message : messages) {
         switch (message.Kind) {
         case TSearchMessage::smProgress:
-            // Only the last text of a turn is ever seen.
-            progress = std::move(message.Text);
-            hasProgress = true;
+            progress = &message.Text;
             break;
-        case TSearchMessage::smRows: {
-            int count = std::min(budget, int(message.Rows->Rows.size()) - message.Shown);
-            Results->Stage(message.Rows, message.Shown, count);
-            message.Shown += count;
-            budget -= count;
-            if (message.Shown < int(message.Rows->Rows.size())) continue;
+        case TSearchMessage::smRows:
+            Results->Stage(std::move(message.Rows));
             break;
-        }
         case TSearchMessage::smEnd:
-            unread = std::move(message.Text);
-            ended = true;
+            EndSeen = true;
+            UnreadStation = std::move(message.Text);
             break;
         }
-        Inbox.pop_front();
     }
-    Results->Publish();
-    if (hasProgress) HintPanel->setText(platform::GbkToQString(progress));
-    if (ended)
-        SearchFinished(unread);
-    else if (!Inbox.empty())
-        DrainTimer->start();
+    if (progress) HintPanel->setText(platform::GbkToQString(*progress));
+    PublishRows();
+    if (Results->Unpublished() > 0)
+        DrainTimer->start(EndSeen ? 0 : DrainEveryMs);
+    else if (EndSeen)
+        SearchFinished(UnreadStation);
+}
+
+void TFrmSearch::PublishRows() {
+    if (Results->Unpublished() == 0) return;
+    // The first rows show at once; later ones join in steps.
+    if (EndSeen || Results->rowCount() == 0 || SincePublish.elapsed() >= PublishEveryMs) {
+        Results->Publish(RowsPerPublish);
+        SincePublish.restart();
+    }
 }
 
 void TFrmSearch::SearchFinished(const std::string& unreadStation) {
@@ -348,7 +351,6 @@ void TFrmSearch::done(int result) {
 // the GUI thread, reaches its stop check at the end of its station.
 void TFrmSearch::EndSearchForClose() {
     DrainTimer->stop();
-    Inbox.clear();
     if (!Worker) return;
     StopRequested = true;
     Worker->Resume();
@@ -365,5 +367,4 @@ void TFrmSearch::EndSearchForClose() {
     Worker->wait();
     Worker.reset();
     WorkerSearch = 0;
-    Inbox.clear();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
@@ -33,7 +34,6 @@ struct TSearchMessage {
     // not be read, empty when none failed. GBK.
     std::string Text;
     TSearchBatchPtr Rows; // smRows
-    int Shown = 0;        // rows of Rows already handed to the list (GUI thread)
 };
 
 class TTvSearchThread : public QThread {
@@ -63,12 +63,14 @@ public:
     TScheduleObject* Schedule; // the main window's open file; not owned
     std::string Buffer;        // the text of the station being searched
     TLines Lines;              // its lines
+    TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
     StationSnapshot Stations;
 
 signals:
-    // Messages wait in an outbox that was empty: the GUI thread should take them.
-    void MessagesPosted();
+    // Messages wait in an outbox that was empty, or the end notice was sent
+    // (last): the GUI thread should take them.
+    void MessagesPosted(bool last);
 
 protected:
     void run() override;
@@ -115,18 +117,25 @@ public:
     std::atomic<bool> StopRequested{false};
     std::unique_ptr<TTvSearchThread> Worker;             // the search running or paused
     TTvSearchThread::TSafePointHook WorkerSafePointHook; // handed to every worker
+    // Rows the list is told of at once, at most: the view takes about 20 ns a
+    // new row, so one step stays well under what a user notices.
+    int RowsPerPublish = 1000000;
 
 private:
     void StartWorker(std::string key);
+    void ScheduleDrain(bool now);
     void DrainMessages();
+    void PublishRows();
     void EndSearchForClose();
     void WorkerFinished(quint64 search);
 
     TScheduleObject* Schedule;
     const QListWidget* StationNames;
     const QListWidget* StationOffsets;
-    std::deque<TSearchMessage> Inbox; // taken from the worker, not yet shown
     QTimer* DrainTimer;
+    QElapsedTimer SinceDrain, SincePublish;
+    bool EndSeen = false; // the worker's end notice is taken; rows may wait
+    std::string UnreadStation;
     quint64 SearchCount = 0;
     quint64 WorkerSearch = 0; // the number of the search Worker runs; 0 for none
     bool WorkerEnded = false; // Worker's thread has finished

@@ -2,24 +2,43 @@
 
 #include <algorithm>
 
+TSearchBatch::TSearchBatch(std::string station, const TStationMatches& found, std::string_view text)
+    : Station(std::move(station)) {
+    std::size_t dayBytes = 0, lineBytes = 0;
+    for (const TStationMatches::TDay& day : found.Days)
+        dayBytes += day.Date.size() + day.Weekday.size();
+    for (const TStationMatches::TMatch& match : found.Matches)
+        lineBytes += match.Line.size();
+    std::size_t first = 0, span = 0;
+    if (!found.Matches.empty()) {
+        first = std::size_t(found.Matches.front().Line.data() - text.data());
+        const std::string_view last = found.Matches.back().Line;
+        span = std::size_t(last.data() + last.size() - text.data()) - first;
+    }
+    // Rows that cover most of the stretch from the first to the last take it
+    // in one copy; scattered rows take their lines one by one.
+    const bool whole = lineBytes * 2 >= span;
+    Bytes.reserve(dayBytes + (whole ? span : lineBytes));
+    Days.reserve(found.Days.size());
+    for (const TStationMatches::TDay& day : found.Days)
+        Days.push_back({Append(day.Date), Append(day.Weekday)});
+    const std::size_t base = Bytes.size();
+    if (whole) Bytes.append(text.substr(first, span));
+    Rows.reserve(found.Matches.size());
+    for (const TStationMatches::TMatch& match : found.Matches) {
+        TSpan line =
+            whole
+                ? TSpan{std::uint32_t(std::size_t(match.Line.data() - text.data()) - first + base),
+                        std::uint32_t(match.Line.size())}
+                : Append(match.Line);
+        Rows.push_back({line, match.Day});
+    }
+}
+
 TSearchBatch::TSpan TSearchBatch::Append(std::string_view text) {
     TSpan span{std::uint32_t(Bytes.size()), std::uint32_t(text.size())};
     Bytes.append(text);
     return span;
-}
-
-void TSearchBatch::Add(const TStationRowReader& reader, std::string_view line) {
-    TRow row;
-    if (!Rows.empty() && Text(Rows.back().Date) == reader.CurrentDate() &&
-        Text(Rows.back().Weekday) == reader.CurrentWeekday()) {
-        row.Date = Rows.back().Date;
-        row.Weekday = Rows.back().Weekday;
-    } else {
-        row.Date = Append(reader.CurrentDate());
-        row.Weekday = Append(reader.CurrentWeekday());
-    }
-    row.Line = Append(line);
-    Rows.push_back(row);
 }
 
 TSearchResultModel::TSearchResultModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -55,14 +74,14 @@ std::string_view TSearchResultModel::Text(int row, TColumn column) const {
     if (row < 0 || row >= shown) return {};
     const TSegment& segment = SegmentOf(row);
     const TSearchBatch& batch = *segment.Batch;
-    const TSearchBatch::TRow& r = batch.Rows[std::size_t(segment.First + row - segment.Start)];
+    const TSearchBatch::TRow& r = batch.Rows[std::size_t(row - segment.Start)];
     switch (column) {
     case colStation:
         return batch.Station;
     case colDate:
-        return batch.Text(r.Date);
+        return batch.Text(batch.Days[r.Day].Date);
     case colWeekday:
-        return batch.Text(r.Weekday);
+        return batch.Text(batch.Days[r.Day].Weekday);
     case colTime:
         return ProgrammeTime(batch.Text(r.Line));
     case colTitle:
@@ -72,16 +91,18 @@ std::string_view TSearchResultModel::Text(int row, TColumn column) const {
     }
 }
 
-void TSearchResultModel::Stage(TSearchBatchPtr batch, int first, int count) {
-    if (count <= 0) return;
-    segments.push_back({std::move(batch), first, staged});
+void TSearchResultModel::Stage(TSearchBatchPtr batch) {
+    if (!batch || batch->Rows.empty()) return;
+    const int count = int(batch->Rows.size());
+    segments.push_back({std::move(batch), staged});
     staged += count;
 }
 
-void TSearchResultModel::Publish() {
-    if (staged == shown) return;
-    beginInsertRows(QModelIndex(), shown, staged - 1);
-    shown = staged;
+void TSearchResultModel::Publish(int maxRows) {
+    const int count = std::min(maxRows, staged - shown);
+    if (count <= 0) return;
+    beginInsertRows(QModelIndex(), shown, shown + count - 1);
+    shown += count;
     endInsertRows();
 }
 

@@ -15,25 +15,30 @@
 #include "U_MainFun.h"
 #include "platform/CodePage.h"
 
-// The matching rows of one station, sent from the worker to the dialog at once.
+// The matching rows of one station, sent from the worker to the dialog at
+// once, with copies of every text they show.
 struct TSearchBatch {
     struct TSpan {
         std::uint32_t At = 0, Size = 0;
     };
+    struct TDay {
+        TSpan Date, Weekday;
+    };
     struct TRow {
-        TSpan Date, Weekday, Line;
+        TSpan Line;
+        std::uint32_t Day; // index into Days
     };
 
-    std::string Station; // StationName up to its first zero byte (GBK)
-    std::string Bytes;   // the texts the rows' spans point into
-    std::vector<TRow> Rows;
-
-    // Adds the row of a matching programme line; the rows under one date line
-    // share its date and weekday texts.
-    void Add(const TStationRowReader& reader, std::string_view line);
+    // The rows of found, whose lines point into text.
+    TSearchBatch(std::string station, const TStationMatches& found, std::string_view text);
     std::string_view Text(TSpan span) const {
         return std::string_view(Bytes).substr(span.At, span.Size);
     }
+
+    std::string Station; // StationName up to its first zero byte (GBK)
+    std::string Bytes;   // the texts the spans point into
+    std::vector<TDay> Days;
+    std::vector<TRow> Rows;
 
 private:
     TSpan Append(std::string_view text);
@@ -53,11 +58,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Rows [first, first + count) of batch join the model unseen; Publish
-    // shows everything staged since the last Publish as one insertion, which
-    // the view handles far faster than many small ones.
-    void Stage(TSearchBatchPtr batch, int first, int count);
-    void Publish();
+    // The rows of batch join the model unseen; Publish tells the view of up
+    // to maxRows of them as one insertion. The view's cost of an insertion
+    // grows with all the rows it holds, so rows are best published in large
+    // steps.
+    void Stage(TSearchBatchPtr batch);
+    void Publish(int maxRows);
+    int Unpublished() const { return staged - shown; }
     void Clear();
 
     // A shown row's column as GBK bytes: the station's name, Date, Weekday,
@@ -67,7 +74,6 @@ public:
 private:
     struct TSegment {
         TSearchBatchPtr Batch;
-        int First; // the segment's first row in the batch
         int Start; // its first row in the model
     };
     const TSegment& SegmentOf(int row) const;

@@ -2,6 +2,7 @@
 #include <QString>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "SampleSchedule.h"
 #include "U_MainFun.h"
@@ -23,11 +24,12 @@ struct TFound {
 std::vector<TFound> Search(std::string_view text, std::string_view key) {
     std::vector<TFound> found;
     TLines lines;
-    std::size_t count = SearchStationText(
-        text, key, lines, [&](const TStationRowReader& reader, std::string_view line) {
-            ScheduleRow row = reader.Row(line);
-            found.push_back({row.Date, row.Weekday, row.Line});
-        });
+    TStationMatches matches;
+    std::size_t count = SearchStationText(text, key, lines, matches);
+    for (const TStationMatches::TMatch& match : matches.Matches) {
+        ScheduleRow row = matches.Row(match);
+        found.push_back({row.Date, row.Weekday, row.Line});
+    }
     EXPECT_EQ(count, found.size());
     return found;
 }
@@ -135,6 +137,41 @@ TEST(SearchStationText, AgreesWithStationRowsOnSampleStations) {
     }
 }
 
+// The line rule, byte by byte: the block-wise scanner must agree with it at
+// every length and alignment.
+std::vector<std::string> ReferenceLines(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            line += text[i];
+            continue;
+        }
+        lines.push_back(line);
+        line.clear();
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+TEST(TextLines, AgreesWithTheLineRuleOnRandomTexts) {
+    const char alphabet[] = {'a', ' ', '\r', '\n', '\0', '\xD0', '\x0D' + 1, '\x0A' - 1};
+    std::mt19937 rng(7);
+    TLines lines;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % 300, 'x');
+        // Mostly plain bytes, so that line ends fall at every offset in a block.
+        for (char& c : text)
+            c = rng() % 4 ? 'b' : alphabet[rng() % std::size(alphabet)];
+        if (round % 3 == 0) std::erase(text, '\0');
+        TextLines(text, lines);
+        ASSERT_EQ(std::vector<std::string>(lines.begin(), lines.end()), ReferenceLines(text))
+            << testing::PrintToString(text);
+    }
+}
+
 class SearchScheduleStationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -146,30 +183,30 @@ protected:
     TempDir dir;
     std::string buffer;
     TLines lines;
+    TStationMatches found;
 };
 
 TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
     std::vector<TStationEntry> stations = ReadStationIndex(schedule);
     ASSERT_EQ(stations.size(), 1u);
-    int found = 0;
-    EXPECT_TRUE(
-        SearchScheduleStation(schedule, stations[0].Offset, "key", buffer, lines,
-                              [&](const TStationRowReader&, std::string_view) { ++found; }));
-    EXPECT_EQ(found, 1);
+    EXPECT_TRUE(SearchScheduleStation(schedule, stations[0].Offset, "key", buffer, lines, found));
+    ASSERT_EQ(found.Matches.size(), 1u);
+    EXPECT_EQ(found.Row(found.Matches[0]).Title, "key");
+    EXPECT_EQ(found.Row(found.Matches[0]).Date, "2005-03-14");
     EXPECT_EQ(schedule.StationDisplayName(), "A");
 }
 
 TEST_F(SearchScheduleStationTest, DamagedRecordIsReportedAndMatchesNothing) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
-    int found = 0;
-    auto count = [&](const TStationRowReader&, std::string_view) { ++found; };
-    for (std::int32_t offset : {-1, 30, 140, 1 << 30})
-        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", buffer, lines, count))
+    for (std::int32_t offset : {-1, 30, 140, 1 << 30}) {
+        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", buffer, lines, found))
             << offset;
+        EXPECT_TRUE(found.Matches.empty());
+    }
     TScheduleObject missing(dir.file("none.sch"), TScheduleObject::fmOpen);
-    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", buffer, lines, count));
-    EXPECT_EQ(found, 0);
+    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", buffer, lines, found));
+    EXPECT_TRUE(found.Matches.empty());
     EXPECT_TRUE(buffer.empty());
 }
 

@@ -92,7 +92,9 @@ TEST_F(FrmSearchWorker, PauseHoldsTheWorkerAtTheNextStation) {
     EXPECT_FALSE(gate.Seen(1, TP::spStation));
     EXPECT_EQ(Hint(), Progress(0));
     EXPECT_TRUE(dlg->Worker);
-    EXPECT_EQ(Shown(), Expected(key, 1)); // what was found before the pause shows
+    // What was found before the pause shows.
+    EXPECT_TRUE(WaitUntil([&] { return Shown() == Expected(key, 1); }));
+    EXPECT_FALSE(gate.Seen(1, TP::spStation));
 
     ui.btnPause->click();
     ASSERT_TRUE(WaitForEnd());
