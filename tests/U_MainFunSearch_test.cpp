@@ -137,6 +137,39 @@ TEST(SearchStationText, AgreesWithStationRowsOnSampleStations) {
     }
 }
 
+// Random weeks of odd lines: the search must give exactly the rows of
+// StationRows whose line holds the key.
+TEST(SearchStationText, AgreesWithStationRowsOnRandomTexts) {
+    const std::string pieces[] = {Gbk("05/03/14 星期一"),
+                                  "08:00 a/b",
+                                  Gbk("星期/"),
+                                  " ",
+                                  "\t",
+                                  Gbk("09:00 新闻"),
+                                  "ab",
+                                  "a:b",
+                                  Gbk("12:00 星期天"),
+                                  "/",
+                                  "x"};
+    const char* const ends[] = {"\r\n", "\n", "\r", "\n\r", ""};
+    const std::string keys[] = {":", "/", "a", Gbk("星期"), " ", Gbk("新闻"), "b\r", "\xC6\xDA"};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        for (int n = int(rng() % 12); n > 0; --n)
+            text += pieces[rng() % std::size(pieces)] + ends[rng() % std::size(ends)];
+        if (round % 10 == 0) text.insert(rng() % (text.size() + 1), 1, '\0');
+        for (const std::string& key : keys) {
+            std::vector<TFound> expected;
+            if (key.find_first_of("\r\n") == std::string::npos)
+                for (const ScheduleRow& row : StationRows(TextLines(text)))
+                    if (row.Line.find(key) != std::string::npos)
+                        expected.push_back({row.Date, row.Weekday, row.Line});
+            ASSERT_EQ(Search(text, key), expected) << testing::PrintToString(text) << " " << key;
+        }
+    }
+}
+
 // The line rule, byte by byte: the block-wise scanner must agree with it at
 // every length and alignment.
 std::vector<std::string> ReferenceLines(std::string_view text) {
