@@ -3,6 +3,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <unistd.h>
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -211,15 +212,36 @@ std::vector<ScheduleRow> StationRows(const TLines& lines) {
 
 namespace {
 
-// The first occurrence of key in text at or after from, or npos. glibc's
-// memmem beats std::string_view::find several times over on long texts.
+// The first occurrence of key in text at or after from, or npos: for one
+// scan of a long text, where glibc's memmem is fast.
 std::size_t FindKey(std::string_view text, std::size_t from, std::string_view key) {
     if (from >= text.size()) return std::string_view::npos;
-    const void* hit = key.size() == 1
-                          ? std::memchr(text.data() + from, key[0], text.size() - from)
-                          : memmem(text.data() + from, text.size() - from, key.data(), key.size());
+    const void* hit = memmem(text.data() + from, text.size() - from, key.data(), key.size());
     return hit ? std::size_t(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
 }
+
+// Finds a key again and again in one text, a few lines ahead each time, where
+// memmem would spend more on building its tables anew than on the search.
+class TKeyFinder {
+public:
+    TKeyFinder(std::string_view text, std::string_view key)
+        : text(text), key(key), searcher(key.begin(), key.end()) {}
+    // The first occurrence at or after from, or npos.
+    std::size_t From(std::size_t from) const {
+        if (from >= text.size()) return std::string_view::npos;
+        if (key.size() == 1) {
+            const void* hit = std::memchr(text.data() + from, key[0], text.size() - from);
+            return hit ? std::size_t(static_cast<const char*>(hit) - text.data())
+                       : std::string_view::npos;
+        }
+        auto hit = searcher(text.begin() + std::ptrdiff_t(from), text.end()).first;
+        return hit == text.end() ? std::string_view::npos : std::size_t(hit - text.begin());
+    }
+
+private:
+    std::string_view text, key;
+    std::boyer_moore_horspool_searcher<std::string_view::const_iterator> searcher;
+};
 
 } // namespace
 
@@ -239,6 +261,7 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TLine
     // text spares them the line splitting.
     std::size_t next = FindKey(text, 0, key);
     if (next == std::string_view::npos) return 0;
+    const TKeyFinder finder(text, key);
     TextLines(text, lines);
     TStationRowReader reader;
     int dayOf = -1; // the reader's DateLines() of the last day in found
@@ -252,7 +275,7 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TLine
         if (slash < start) slash = text.find('/', start);
         if (reader.Feed(line, slash < start + line.size()) != TStationRowReader::lkProgramme)
             continue;
-        if (next < start) next = FindKey(text, start, key);
+        if (next < start) next = finder.From(start);
         if (next == std::string_view::npos) break;
         if (next + key.size() > start + line.size()) continue;
         if (reader.DateLines() != dayOf) {
