@@ -2,6 +2,12 @@
 // the main window's list in order, reads each one through the main window's
 // open schedule file and hands progress texts, result rows and its end notice
 // to the dialog, which shows them in the order they were sent.
+//
+// The hand-over is an outbox under a mutex: the worker appends, and signals
+// (queued) only when the outbox was empty or the search has ended; the dialog
+// takes everything waiting at most every few milliseconds. So a worker that
+// finds rows faster than they can be shown never floods the GUI thread's
+// event queue, and the worker never waits for the GUI thread.
 #pragma once
 
 #include <QDialog>
