@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "U_FrmAbout.h"
+#include "U_FrmSearch.h"
 #include "U_FrmUpdate.h"
 #include "U_FrmMainControls.h"
 #include "platform/CodePage.h"
@@ -36,6 +37,10 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     RunUpdateDialog = [this] {
         TFrmUpdate dialog(this); // destroyed in every case, also when exec throws
         return dialog.exec();
+    };
+    RunSearchDialog = [this] {
+        TFrmSearch dialog(this, schedule.get(), ui->lbTvSets, ui->lbPos);
+        dialog.exec();
     };
     SetUpControls();
     ConnectHandlers();

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+class TScheduleObject;
+
 // ---- Program folder ---------------------------------------------------------
 
 // The folder of the executable with its trailing separator; every file the
@@ -35,6 +37,9 @@ struct ScheduleRow {
 
 // Removes bytes of value 0x20 and below from both ends.
 std::string_view Trim(std::string_view text);
+// The parts of a programme line: its first 5 bytes, and the rest trimmed.
+std::string_view ProgrammeTime(std::string_view line);
+std::string_view ProgrammeTitle(std::string_view line);
 bool IsDateLine(std::string_view line); // holds both "/" and "星期"
 std::string ConvertDate(std::string_view dateText);
 std::string SplitField(std::string_view text, std::string_view separator, int n);
@@ -44,18 +49,79 @@ std::string SplitField(std::string_view text, std::string_view separator, int n)
 class TStationRowReader {
 public:
     enum TLineKind { lkDate, lkBlank, lkProgramme };
-    TLineKind Feed(std::string_view line);
+    // holdsSlash false tells that the line holds no "/", so that it cannot be
+    // a date line: the search knows that without looking at each line.
+    TLineKind Feed(std::string_view line, bool holdsSlash = true);
     // The row of a programme line just fed.
     ScheduleRow Row(std::string_view line) const;
     void RowInto(std::string_view line, ScheduleRow& row) const;
+    // The date (converted) and weekday of the last date line fed.
+    const std::string& CurrentDate() const { return date; }
+    const std::string& CurrentWeekday() const { return weekday; }
+    // How many date lines have been fed: rows fed under the same count share
+    // their date and weekday.
+    int DateLines() const { return dateLines; }
 
 private:
-    std::string date = "20--"; // already converted; an empty date text converts to "20--"
+    // Already converted: before the first date line it is the conversion of
+    // an empty date text, "20--".
+    std::string date = "20--";
     std::string weekday;
+    int dateLines = 0;
 };
 
 // Every row of a station's lines, in line order.
 std::vector<ScheduleRow> StationRows(const TLines& lines);
+
+// ---- Station list snapshot --------------------------------------------------
+
+// One (GBK name, record offset) pair per station, in list order: what a search
+// worker gets of the main window's station list.
+struct TStationSnapshotEntry {
+    std::string Name;
+    std::int32_t Offset;
+};
+using StationSnapshot = std::vector<TStationSnapshotEntry>;
+
+// ---- Programme search -------------------------------------------------------
+
+// The programme lines of one station that hold a search key, in line order,
+// each with the date and weekday of its date line. Kept from station to
+// station so that its storage is reused.
+struct TStationMatches {
+    struct TDay {
+        std::string Date, Weekday; // as in ScheduleRow
+    };
+    struct TMatch {
+        std::string_view Line; // into the station text
+        std::uint32_t Day;     // index into Days
+    };
+    std::vector<TDay> Days; // only those of matching lines
+    std::vector<TMatch> Matches;
+
+    void Clear() {
+        Days.clear();
+        Matches.clear();
+    }
+    ScheduleRow Row(const TMatch& match) const;
+};
+
+// Tests the programme lines of one station text against key (GBK bytes): a
+// line matches when the key's bytes occur in it anywhere, case distinguished,
+// also from the second byte of a two-byte character. Date and blank lines are
+// never tested. An empty key, or one holding CR, LF or a zero byte (which no
+// line holds), matches nothing. lines is scratch storage; found receives the
+// matching lines. Gives their number.
+std::size_t SearchStationText(std::string_view text, std::string_view key, TLines& lines,
+                              TStationMatches& found);
+
+// Selects the station at offset, reads its text into buffer and searches it
+// as SearchStationText does; the station's name is then
+// schedule.StationDisplayName() and found points into buffer. false when the
+// record cannot be read (a damaged file, or an object without a file): nothing
+// is found then.
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+                           std::string& buffer, TLines& lines, TStationMatches& found);
 
 // ---- Schedule file builder --------------------------------------------------
 

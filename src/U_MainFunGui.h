@@ -23,14 +23,9 @@ class QPainter;
 
 inline constexpr int GbkNameRole = Qt::UserRole;
 
-// One (GBK name, record offset) pair per station, in list order.
-struct TStationSnapshotEntry {
-    std::string Name;
-    std::int32_t Offset;
-};
-using StationSnapshot = std::vector<TStationSnapshotEntry>;
-
 void LoadStationList(TScheduleObject& schedule, QListWidget* names, QListWidget* offsets);
+// The (GBK name, record offset) pairs of the two lists, in list order, as far
+// as both lists reach.
 StationSnapshot TakeStationSnapshot(const QListWidget* names, const QListWidget* offsets);
 
 // The row of the single selection of a list, or -1 when nothing is selected.

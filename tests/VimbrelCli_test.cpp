@@ -64,6 +64,29 @@ TEST_F(CliTest, ListAndShowMatchTheFunctions) {
     EXPECT_EQ(shown.out, platform::GbkToQString(expectedRows.toStdString()).toUtf8());
 }
 
+TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
+    QByteArray expected;
+    const std::string key = platform::QStringToGbk(QString::fromUtf8("新闻"));
+    {
+        TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
+        std::string buffer;
+        TLines lines;
+        TStationMatches found;
+        for (auto& s : ReadStationIndex(file)) {
+            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, buffer, lines, found));
+            for (auto& m : found.Matches) {
+                ScheduleRow r = found.Row(m);
+                expected += QByteArray::fromStdString(file.StationDisplayName() + '\t' + r.Date +
+                                                      '\t' + r.Weekday + '\t' + r.Time + '\t' +
+                                                      r.Title + '\n');
+            }
+        }
+    }
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(Cli({"--gbk", "search", schedule(), "新闻"}).out, expected);
+    EXPECT_EQ(Cli({"search", schedule(), ""}).status, 1);
+}
+
 TEST_F(CliTest, FailuresExitNonZero) {
     EXPECT_EQ(Cli({"show", schedule(), "nosuchstation"}).status, 1);
     EXPECT_EQ(Cli({"list", QString::fromStdString(dir.file("none.sch"))}).status, 1);

@@ -85,6 +85,28 @@ int Show(const std::vector<const char*>& args) {
     Fail("no such station: " + std::string(args[1]));
 }
 
+// One line per match: station, date, weekday, time, title, in station order
+// and line order, as the search dialog lists them.
+int Search(const std::vector<const char*>& args) {
+    std::unique_ptr<TScheduleObject> holder;
+    TScheduleObject& schedule = OpenSchedule(args[0], holder);
+    const std::string key = GbkArgument(args[1]);
+    if (key.empty()) Fail("the key is empty");
+    std::string buffer;
+    TLines lines;
+    TStationMatches found;
+    for (const TStationEntry& s : ReadStationIndex(schedule)) {
+        if (!SearchScheduleStation(schedule, s.Offset, key, buffer, lines, found))
+            Fail("cannot read the station " + Out(s.Name));
+        const std::string name = schedule.StationDisplayName();
+        for (const TStationMatches::TMatch& m : found.Matches) {
+            ScheduleRow row = found.Row(m);
+            PrintFields({name, row.Date, row.Weekday, row.Time, row.Title});
+        }
+    }
+    return 0;
+}
+
 // Prints one line per entry end and per error, then the count of files.
 int Extract(const std::vector<const char*>& args) {
     archive::TUnZip unzip;
@@ -138,6 +160,7 @@ const std::map<std::string, Command>& Commands() {
         {"build", {2, "build FOLDER TARGET", Build}},
         {"list", {1, "list FILE", List}},
         {"show", {2, "show FILE STATION", Show}},
+        {"search", {2, "search FILE KEY", Search}},
         {"extract", {2, "extract ARCHIVE FOLDER [--password P]", Extract}},
         {"fetch", {2, "fetch URL FILE [--proxy HOST:PORT]", Fetch}},
     };
