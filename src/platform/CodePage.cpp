@@ -1,6 +1,7 @@
 #include "platform/CodePage.h"
 
 #include <QStringEncoder>
+#include <optional>
 
 namespace platform {
 
@@ -13,11 +14,13 @@ QString GbkDecoder::operator()(std::string_view gbk) {
 QString GbkToQString(std::string_view gbk) { return GbkDecoder()(gbk); }
 
 std::string QStringToGbk(const QString& text, bool* ok) {
-    // Opening the converter costs more than converting a name: keep one per thread.
-    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    encoder.resetState();
-    QByteArray bytes = encoder.encode(text);
-    if (ok) *ok = !encoder.hasError();
+    // Opening the converter costs more than converting a name: keep one per
+    // thread. Its error flag is sticky (and resetState() would close the
+    // converter), so an encoder that met an error is replaced.
+    thread_local std::optional<QStringEncoder> encoder;
+    if (!encoder || encoder->hasError()) encoder.emplace("GBK", QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder->encode(text);
+    if (ok) *ok = !encoder->hasError();
     return bytes.toStdString();
 }
 

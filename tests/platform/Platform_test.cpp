@@ -124,6 +124,10 @@ TEST(CodePage, GbkRoundTripsAndKeeps5CInsideCharacters) {
     EXPECT_TRUE(ok);
     QStringToGbk(QString::fromUtf8("\xF0\x9F\x98\x80"), &ok);
     EXPECT_FALSE(ok);
+    // A failed conversion leaves later ones whole and error-free.
+    EXPECT_EQ(QStringToGbk(QString::fromUtf8("节目单"), &ok), "\xBD\xDA\xC4\xBF\xB5\xA5");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(QStringToGbk(QString::fromUtf8("节目"), &ok), "\xBD\xDA\xC4\xBF");
     EXPECT_EQ(GbkToQString("\x80"), QString(QChar(0x20AC))); // the euro sign
     EXPECT_EQ(OemToAnsi("plain/ascii"), "plain/ascii");
 }
