@@ -218,8 +218,8 @@ TEST(FileSpecMatch, MasksSelectNames) {
         {"", "a.txt", true, false},
     };
     for (const Case& c : cases) {
-        TStrings spec{c.mask};
-        EXPECT_EQ(MatchesFileSpec(c.name, spec, c.recurse), c.selected)
+        TStrings masks{c.mask};
+        EXPECT_EQ(MatchesFileSpec(c.name, masks, c.recurse), c.selected)
             << c.mask << " / " << c.name << " / " << c.recurse;
     }
     TStrings empty;
@@ -227,10 +227,10 @@ TEST(FileSpecMatch, MasksSelectNames) {
 }
 
 TEST(FileSpecMatch, OnlyAMaskThatMatchedInTheRetryIsWrittenBack) {
-    TStrings spec{"dir\\*", "readme"};
-    EXPECT_TRUE(MatchesFileSpec("README.", spec, true));
-    EXPECT_EQ(spec, (TStrings{"dir\\*", "readme."}));
-    EXPECT_TRUE(MatchesFileSpec("dir\\x.txt", spec, true)); // after misses, still selects
+    TStrings masks{"dir\\*", "readme"};
+    EXPECT_TRUE(MatchesFileSpec("README.", masks, true));
+    EXPECT_EQ(masks, (TStrings{"dir\\*", "readme."}));
+    EXPECT_TRUE(MatchesFileSpec("dir\\x.txt", masks, true)); // after misses, still selects
 }
 
 TEST(UnZipProperties, StartWithTheirDefaultsAndArePublished) {
