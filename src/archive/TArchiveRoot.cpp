@@ -93,6 +93,10 @@ TArcType TArchiveRoot::Detect(HANDLE file) {
     return atUnknown;
 }
 
+namespace {
+constexpr std::uint64_t Low48Bits = (std::uint64_t(1) << 48) - 1;
+} // namespace
+
 std::int64_t TArchiveRoot::LocateEndRecord(HANDLE file) {
     const std::int64_t scanLength = archiveSize > ScanChunk ? ScanChunk : archiveSize - 1;
     headerState = {};
@@ -108,7 +112,10 @@ std::int64_t TArchiveRoot::LocateEndRecord(HANDLE file) {
     // does not matter.
     std::int64_t centralPos;
     if (headerState.Contains(htLocator) && headerState.Contains(htEnding64))
-        centralPos = std::int64_t(zip64EndRecordOffset) - std::int64_t(zip64CentralDirSize);
+        // Only the low 48 bits of a 64-bit value are kept, which also keeps
+        // this subtraction from overflowing on hostile values.
+        centralPos = std::int64_t(zip64EndRecordOffset & Low48Bits) -
+                     std::int64_t(zip64CentralDirSize & Low48Bits);
     else
         centralPos = endPos - std::int64_t(endRecord.CentralDirSize);
     return CheckCentralDirectory(file, centralPos);
