@@ -36,17 +36,22 @@ struct Entry {
     std::uint16_t method;
 };
 
-void LocalHeader(std::string& zip, const Entry& e, std::uint32_t dosTime) {
-    Put32(zip, 0x04034B50);
-    Put16(zip, 20);
-    Put16(zip, 0);
+// The fields local and central headers share, from the method on.
+void CommonFields(std::string& zip, const Entry& e, std::uint32_t dosTime) {
+    Put16(zip, 0); // flags
     Put16(zip, e.method);
     Put32(zip, dosTime);
     Put32(zip, e.crc);
     Put32(zip, e.packedSize);
     Put32(zip, e.size);
     Put16(zip, std::uint32_t(e.name.size()));
-    Put16(zip, 0);
+}
+
+void LocalHeader(std::string& zip, const Entry& e, std::uint32_t dosTime) {
+    Put32(zip, 0x04034B50);
+    Put16(zip, 20);
+    CommonFields(zip, e, dosTime);
+    Put16(zip, 0); // extra length
     zip += e.name;
 }
 
@@ -54,13 +59,7 @@ void CentralHeader(std::string& zip, const Entry& e, std::uint32_t dosTime) {
     Put32(zip, 0x02014B50);
     Put16(zip, 20);
     Put16(zip, 20);
-    Put16(zip, 0);
-    Put16(zip, e.method);
-    Put32(zip, dosTime);
-    Put32(zip, e.crc);
-    Put32(zip, e.packedSize);
-    Put32(zip, e.size);
-    Put16(zip, std::uint32_t(e.name.size()));
+    CommonFields(zip, e, dosTime);
     Put32(zip, 0); // extra and comment lengths
     Put32(zip, 0); // disk number start and internal attributes
     Put32(zip, e.name.back() == '/' ? 0x10 : 0x20);

@@ -199,10 +199,13 @@ BOOL CloseHandle(HANDLE file) {
     return close(int(file)) == 0 ? true : Fail(FromErrno(errno));
 }
 
-BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) {
+// Reads until count bytes, the end of the file or an error; read(n, total)
+// reads at most n bytes into buffer + total.
+template <class Read>
+static BOOL ReadFully(Read read, void* buffer, DWORD count, DWORD* done) {
     DWORD total = 0;
     while (total < count) {
-        ssize_t n = read(int(file), static_cast<char*>(buffer) + total, count - total);
+        ssize_t n = read(static_cast<char*>(buffer) + total, count - total, total);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (done) *done = total;
@@ -215,25 +218,20 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) {
     return true;
 }
 
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) {
+    auto next = [&](char* to, DWORD n, DWORD) { return read(int(file), to, n); };
+    return ReadFully(next, buffer, count, done);
+}
+
 BOOL ReadFileAt(HANDLE file, std::int64_t offset, void* buffer, DWORD count, DWORD* done) {
-    DWORD total = 0;
     if (offset < 0) {
         if (done) *done = 0;
         return Fail(ERROR_GEN_FAILURE);
     }
-    while (total < count) {
-        ssize_t n = pread(int(file), static_cast<char*>(buffer) + total, count - total,
-                          off_t(offset + total));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            if (done) *done = total;
-            return Fail(FromErrno(errno));
-        }
-        if (n == 0) break;
-        total += DWORD(n);
-    }
-    if (done) *done = total;
-    return true;
+    auto next = [&](char* to, DWORD n, DWORD total) {
+        return pread(int(file), to, n, off_t(offset + total));
+    };
+    return ReadFully(next, buffer, count, done);
 }
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) {
