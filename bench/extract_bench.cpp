@@ -11,55 +11,23 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
+#include "ExtractBench.h"
 #include "archive/TUnZip.h"
 #include "platform/CodePage.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int Stations = 3000;
-constexpr std::size_t StationBytes = 20000;
+using bench::Fastest;
 
-// A week of programme lines, deterministic, in GBK.
-std::string StationText(int station) {
-    static const std::vector<std::string> titles = [] {
-        std::vector<std::string> t;
-        for (const char* s : {"新闻联播", "天气预报", "焦点访谈", "今日说法", "电视剧：大宅门",
-                              "动物世界", "体育新闻", "晚间新闻", "综艺快报", "纪录片：长江"})
-            t.push_back(platform::QStringToGbk(QString::fromUtf8(s)));
-        return t;
-    }();
-    static const std::string weekday = platform::QStringToGbk(QString::fromUtf8("星期"));
-    std::string text;
-    unsigned seed = unsigned(station) * 2654435761u;
-    for (int day = 0; text.size() < StationBytes; ++day) {
-        char date[64];
-        std::snprintf(date, sizeof date, "25/01/%02d ", 13 + day % 7);
-        text += date + weekday + std::to_string(day % 7 + 1) + "\r\n";
-        for (int slot = 0; slot < 40 && text.size() < StationBytes; ++slot) {
-            seed = seed * 1103515245u + 12345u;
-            char time[16];
-            std::snprintf(time, sizeof time, "%02d:%02d ", 6 + slot / 3, (slot % 3) * 20);
-            text += time + titles[(seed >> 16) % titles.size()] + "\r\n";
-        }
-    }
-    return text;
-}
+constexpr int Stations = 3000;
 
 struct Data {
     std::string root;    // with trailing "/"
@@ -69,17 +37,14 @@ struct Data {
 const Data& BenchData() {
     static const Data data = [] {
         Data d;
-        const char* base = std::getenv("VIMBREL_BENCH_DIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/vimbrel-extract-XXXXXX";
-        if (!mkdtemp(tmpl.data())) std::abort();
-        d.root = tmpl + "/";
+        d.root = bench::ScratchFolder("vimbrel-extract");
         const std::string folder = platform::QStringToGbk(QString::fromUtf8("节目单"));
         const std::string channel = platform::QStringToGbk(QString::fromUtf8("频道"));
         fs::create_directories(d.root + "src/" + folder);
         for (int i = 0; i < Stations; ++i) {
             std::ofstream out(d.root + "src/" + folder + "/" + channel + std::to_string(i) + ".txt",
                               std::ios::binary);
-            out << StationText(i);
+            out << bench::StationText(i);
         }
         d.archive = d.root + "showtime.zip";
         // Stored by default; VIMBREL_BENCH_ZIP_LEVEL=6 makes a deflated archive.
@@ -92,35 +57,10 @@ const Data& BenchData() {
     return data;
 }
 
-// A fresh, empty target folder per iteration. Outputs are removed only at the
-// end: on ext4, creating files right after thousands were deleted spends most
-// of its time looking for inodes that were not freed recently. The disk is
-// synced first so that one run's write-back does not slow the next.
+// Outputs stay until the end: thousands of deletions would slow the next
+// iteration's file creation on ext4.
 std::string FreshFolder(benchmark::State& state) {
-    static int n = 0;
-    state.PauseTiming();
-    const std::string dir = BenchData().root + "out" + std::to_string(n++) + "/";
-    fs::create_directories(dir);
-    sync();
-    state.ResumeTiming();
-    return dir;
-}
-
-void Run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) std::abort();
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::abort();
+    return bench::FreshFolder(state, BenchData().root);
 }
 
 void BM_TUnZip(benchmark::State& state) {
@@ -140,20 +80,8 @@ void BM_TUnZip(benchmark::State& state) {
 void BM_Peer(benchmark::State& state, std::vector<std::string> command, std::string intoFlag) {
     for (auto _ : state) {
         const std::string dir = FreshFolder(state);
-        std::vector<std::string> args = command;
-        if (intoFlag == "-o") {
-            args.push_back("-o" + dir);
-        } else {
-            args.push_back(intoFlag);
-            args.push_back(dir);
-        }
-        Run(args);
+        bench::Run(bench::IntoFolder(command, intoFlag, dir));
     }
-}
-
-// A shared disk is noisy: the best run shows each tool's own cost.
-double Fastest(const std::vector<double>& v) {
-    return *std::min_element(v.begin(), v.end());
 }
 
 } // namespace
