@@ -98,7 +98,8 @@ static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition, bool regularOnl
 static int OpenFlags(DWORD access, DWORD disposition) {
     const bool write = access & GENERIC_WRITE;
     int flags = O_CLOEXEC | (write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
-    if (disposition == CREATE_ALWAYS) flags |= O_CREAT; // never O_TRUNC: cut only once locked
+    // Never O_TRUNC: cut only once locked.
+    if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) flags |= O_CREAT;
     return flags;
 }
 
@@ -262,6 +263,18 @@ std::int64_t GetFileSizeEx(HANDLE file) {
     return st.st_size;
 }
 
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+    struct stat st{};
+    if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno));
+    info->dwFileAttributes =
+        S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (IsReadOnly(st)) info->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    info->nFileSize = st.st_size;
+    info->nNumberOfLinks = DWORD(st.st_nlink);
+    info->nFileIndex = st.st_ino;
+    return true;
+}
+
 BOOL SetEndOfFile(HANDLE file) {
     off_t pos = lseek(int(file), 0, SEEK_CUR);
     if (pos < 0 || ftruncate(int(file), pos) != 0) return Fail(FromErrno(errno));
@@ -298,6 +311,13 @@ BOOL DeleteFileA(const std::string& path) {
 BOOL MoveFileReplaceA(const std::string& from, const std::string& to) {
     return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 ? true
                                                                          : Fail(FromErrno(errno));
+}
+
+BOOL ExchangeFilesA(const std::string& a, const std::string& b) {
+    if (renameat2(AT_FDCWD, NativePath(a).c_str(), AT_FDCWD, NativePath(b).c_str(),
+                  RENAME_EXCHANGE) == 0)
+        return true;
+    return Fail(errno == EINVAL || errno == ENOSYS ? ERROR_NOT_SUPPORTED : FromErrno(errno));
 }
 
 static DWORD AttributesOf(const struct stat& st, const std::string& name) {
@@ -426,28 +446,41 @@ struct FindState {
     DIR* dir = nullptr;
     std::string folder;
     std::string mask;
+    bool namesOnly = false;
 };
 
+// A names-only listing takes the kind the folder records; only a link, or a
+// file system that records no kinds, needs the file looked at.
 static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
     while (dirent* e = readdir(f->dir)) {
         std::string name = e->d_name;
         if (!MatchesMask(name, f->mask)) continue;
+        data->cFileName = name;
+        data->nFileIndex = e->d_ino;
+        if (f->namesOnly && (e->d_type == DT_REG || e->d_type == DT_DIR)) {
+            data->nFileSize = 0;
+            data->dwFileAttributes =
+                e->d_type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+            return true;
+        }
         struct stat st{};
         if (fstatat(dirfd(f->dir), name.c_str(), &st, 0) != 0) continue; // dangling link
-        data->cFileName = name;
-        data->nFileSize = S_ISDIR(st.st_mode) ? 0 : st.st_size;
-        data->dwFileAttributes = AttributesOf(st, name);
+        data->nFileSize = S_ISDIR(st.st_mode) || f->namesOnly ? 0 : st.st_size;
+        data->dwFileAttributes =
+            f->namesOnly ? (S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE)
+                         : AttributesOf(st, name);
         return true;
     }
     return false;
 }
 
-HFIND FindFirstFileA(const std::string& pattern, WIN32_FIND_DATAA* data) {
+static HFIND FindFirst(const std::string& pattern, WIN32_FIND_DATAA* data, bool namesOnly) {
     std::string p = NativePath(pattern);
     std::string::size_type slash = p.find_last_of('/');
     auto* f = new FindState;
     f->folder = slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
     f->mask = slash == std::string::npos ? p : p.substr(slash + 1);
+    f->namesOnly = namesOnly;
     f->dir = opendir(f->folder.c_str());
     if (!f->dir || !NextMatch(f, data)) {
         DWORD e = f->dir ? ERROR_FILE_NOT_FOUND : FromErrno(errno);
@@ -456,6 +489,14 @@ HFIND FindFirstFileA(const std::string& pattern, WIN32_FIND_DATAA* data) {
         return nullptr;
     }
     return f;
+}
+
+HFIND FindFirstFileA(const std::string& pattern, WIN32_FIND_DATAA* data) {
+    return FindFirst(pattern, data, false);
+}
+
+HFIND FindFirstFileNamesA(const std::string& pattern, WIN32_FIND_DATAA* data) {
+    return FindFirst(pattern, data, true);
 }
 
 BOOL FindNextFileA(HFIND find, WIN32_FIND_DATAA* data) {

@@ -25,6 +25,7 @@ inline constexpr DWORD FILE_SHARE_WRITE = 0x2;
 // Creation dispositions.
 inline constexpr DWORD CREATE_ALWAYS = 2; // create, or cut an existing file to nothing
 inline constexpr DWORD OPEN_EXISTING = 3;
+inline constexpr DWORD OPEN_ALWAYS = 4; // open, or create when missing
 
 // Seek origins.
 inline constexpr DWORD FILE_BEGIN = 0;
@@ -46,6 +47,7 @@ inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
@@ -69,6 +71,13 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done);
 // Moves the position; gives the new position, or -1 on failure.
 std::int64_t SetFilePointerEx(HANDLE file, std::int64_t distance, DWORD origin);
 std::int64_t GetFileSizeEx(HANDLE file);
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes = 0;
+    std::int64_t nFileSize = 0;
+    DWORD nNumberOfLinks = 0;
+    std::uint64_t nFileIndex = 0;
+};
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 // Cuts the file at the current position.
 BOOL SetEndOfFile(HANDLE file);
 // Sets the file's modification time from an MS-DOS date-time (local time).
@@ -78,6 +87,9 @@ BOOL SetFileDosDateTime(HANDLE file, std::uint32_t dosDateTime);
 BOOL DeleteFileA(const std::string& path);
 // Renames, replacing an existing target.
 BOOL MoveFileReplaceA(const std::string& from, const std::string& to);
+// Swaps the names of two existing files in one step. Fails, changing nothing,
+// where the file system cannot (ERROR_NOT_SUPPORTED).
+BOOL ExchangeFilesA(const std::string& a, const std::string& b);
 DWORD GetFileAttributesA(const std::string& path);
 // Applies the read-only bit; the other MS-DOS bits have no Linux meaning.
 // Does not follow a symbolic link (as on Windows, where it would change the link).
@@ -111,12 +123,19 @@ struct WIN32_FIND_DATAA {
     DWORD dwFileAttributes = 0;
     std::int64_t nFileSize = 0;
     std::string cFileName;
+    std::uint64_t nFileIndex = 0; // the file's number on its volume (its inode)
 };
 struct FindState;
 using HFIND = FindState*;
 // pattern is a folder followed by a mask with * and ? ("C:\dir\*.*"). Gives
 // nullptr when nothing matches or the folder cannot be read.
 HFIND FindFirstFileA(const std::string& pattern, WIN32_FIND_DATAA* data);
+// The same listing, for callers that need no more than the names, which are
+// folders and the file numbers: a file is looked at only when the folder does
+// not say what it is (a link, followed as above), so dwFileAttributes is
+// FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_ARCHIVE and nFileSize is 0. Much
+// faster on large folders. FindNextFileA goes on in the same way.
+HFIND FindFirstFileNamesA(const std::string& pattern, WIN32_FIND_DATAA* data);
 BOOL FindNextFileA(HFIND find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HFIND find);
 
