@@ -32,7 +32,7 @@ TScheduleObject::TScheduleObject(std::string fileName, std::uint16_t mode)
 TScheduleObject::~TScheduleObject() {
     if (!HasFile()) return;
     try {
-        Flush();
+        Finish();
     } catch (const EScheduleError&) {
         // A destructor cannot report; the builder flushes before it closes.
     }
@@ -41,14 +41,26 @@ TScheduleObject::~TScheduleObject() {
 
 void TScheduleObject::Close() {
     if (!HasFile()) return;
-    Flush();
+    Finish();
     bool ok = CloseHandle(FileHandle);
     FileHandle = INVALID_HANDLE_VALUE;
     if (!ok) throw EScheduleError(CannotWrite);
 }
 
+// Writes what is pending; a created file is cut where its contents end.
+void TScheduleObject::Finish() {
+    Flush();
+    if (created && (SetFilePointerEx(FileHandle, size, FILE_BEGIN) != size ||
+                    !SetEndOfFile(FileHandle)))
+        throw EScheduleError(CannotWrite);
+}
+
+// An existing file is written over and cut only when complete: writing over
+// its pages is cheaper than cutting it to nothing and filling it again, which
+// also makes ext4 write the whole file to disk at once.
 void TScheduleObject::CreateScheduleFile() {
-    FileHandle = CreateFileA(FileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, CREATE_ALWAYS);
+    FileHandle = CreateFileA(FileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
+    created = true;
     if (!HasFile()) throw EScheduleError(CannotCreate);
     size = position = 0;
     Header.IndexOffset = 16;

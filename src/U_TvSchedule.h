@@ -85,12 +85,14 @@ private:
     // writes them out first.
     void Write(const void* data, std::size_t size);
     void Flush();
+    void Finish();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
 
     std::int64_t position = 0; // the file position as the operations see it
     std::int64_t size = 0;     // the file's length including pending writes
     bool selected = false;     // the last SelectStation found its record
+    bool created = false;      // fmCreate: cut where the contents end when closed
     std::string pending;
     std::int64_t pendingAt = 0;
 };
