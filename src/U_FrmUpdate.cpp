@@ -116,6 +116,7 @@ void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
     ++extracting;
     ExtractArchive(UnZip1, UpdateArchivePath(), ExtractionFolder());
     --extracting;
+    if (extracting == 0) stationCache.Clear(); // the schedule holds the texts now
     // A close pressed meanwhile takes effect now that the extraction is over.
     if (closePending && extracting == 0) QMetaObject::invokeMethod(this, [this] { done(1); },
                                                                    Qt::QueuedConnection);
@@ -123,7 +124,8 @@ void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
 
 void TFrmUpdate::UnZip1End(QObject*, const std::string&, bool) {
     // A failed build ends this call; the extractor absorbs the error and goes on.
-    BuildScheduleFile(StationFolderPath(), "*.*", ScheduleFilePath(), platform::Now());
+    BuildScheduleFile(StationFolderPath(), "*.*", ScheduleFilePath(), platform::Now(),
+                      &stationCache);
     ui->lbHint->setText("更新提示：更新完毕");
     SetButtons(true, false, true);
 }

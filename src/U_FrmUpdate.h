@@ -8,6 +8,7 @@
 #include <string>
 
 #include "U_HttpGet.h"
+#include "U_MainFun.h"
 #include "archive/TUnZip.h"
 
 namespace Ui {
@@ -51,6 +52,8 @@ private:
     void RemoveUpdateFiles();
     void SetButtons(bool update, bool cancel, bool close);
 
+    // The station files already read by this extraction's builds.
+    TBuildCache stationCache;
     int extracting = 0;      // nesting depth of HttpDoneFile
     bool closePending = false;
     bool closed = false;
