@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "U_MainFun.h"
 #include "U_TvSchedule.h"
@@ -267,6 +268,66 @@ TEST_F(Builder, UnreadableStationLeavesOldScheduleAndNoLeftovers) {
     EXPECT_THROW(BuildScheduleFile(folder(), "*.*", target(), 2.0), EScheduleError);
     EXPECT_EQ(ReadAll(target()), before);
     EXPECT_FALSE(platform::FileExists(target() + ".new"));
+}
+
+// The builds of an update share a TBuildCache: whatever happens to the folder
+// between builds, each gives the same bytes as a build that reads every file.
+TEST_F(Builder, CachedBuildsMatchBuildsThatReadEveryFile) {
+    namespace fs = std::filesystem;
+    TBuildCache cache;
+    const std::string cached = dir.file("cached.sch");
+    auto same = [&](const char* step) {
+        BuildScheduleFile(folder(), "*.*", cached, 5.0, &cache);
+        BuildScheduleFile(folder(), "*.*", target(), 5.0);
+        EXPECT_EQ(ReadAll(cached), ReadAll(target())) << step;
+    };
+    Station("a.txt", "aaaa");
+    Station("b.txt", "bbbb");
+    same("first build");
+    same("nothing changed");
+    EXPECT_EQ(cache.Size(), 2u);
+    EXPECT_TRUE(fs::exists(cached + ".new")); // the replaced schedule, to write into next
+
+    const auto stamp = fs::last_write_time(folder() + "a.txt");
+    Station("a.txt", "AAAA");
+    fs::last_write_time(folder() + "a.txt", stamp);
+    same("same size, same time");
+    {
+        std::fstream b(folder() + "b.txt", std::ios::in | std::ios::out | std::ios::binary);
+        b.seekp(2);
+        b.put('X');
+    }
+    same("written in place");
+    fs::remove(folder() + "a.txt");
+    same("deleted");
+    WriteAll(dir.file("c.tmp"), "cccc");
+    fs::rename(dir.file("c.tmp"), folder() + "b.txt");
+    same("replaced by a rename");
+
+    // Names the folder watch cannot see through: a second name elsewhere, a link.
+    WriteAll(dir.file("outside"), "hhhh");
+    fs::create_hard_link(dir.file("outside"), folder() + "h.txt");
+    WriteAll(dir.file("target"), "llll");
+    fs::create_symlink(dir.file("target"), folder() + "l.txt");
+    same("linked");
+    {
+        std::fstream h(dir.file("outside"), std::ios::in | std::ios::out | std::ios::binary);
+        h.put('H');
+        std::fstream l(dir.file("target"), std::ios::in | std::ios::out | std::ios::binary);
+        l.put('L');
+    }
+    same("changed through the other names");
+
+    fs::remove_all(folder());
+    same("folder gone");
+    fs::create_directory(folder());
+    Station("x.txt", "xxxx");
+    same("folder made anew");
+    same("folder made anew, cached");
+
+    cache.Clear();
+    EXPECT_FALSE(fs::exists(cached + ".new"));
+    EXPECT_FALSE(fs::exists(target() + ".new"));
 }
 
 } // namespace

@@ -65,6 +65,19 @@ TEST(ScheduleFile, OneStationLayoutIsExact) {
     EXPECT_EQ(Int32At(bytes, 143), 24);
 }
 
+TEST(ScheduleFile, CreatingOverALongerFileLeavesOnlyTheNewContents) {
+    TempDir dir;
+    WriteSchedule(dir.file("fresh.sch"), {{"A", "abc"}});
+    WriteAll(dir.file("s.sch"), std::string(5000, 'x'));
+    WriteSchedule(dir.file("s.sch"), {{"A", "abc"}}); // closed by its destructor
+    EXPECT_EQ(ReadAll(dir.file("s.sch")), ReadAll(dir.file("fresh.sch")));
+
+    WriteAll(dir.file("s.sch"), std::string(5000, 'x'));
+    TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmCreate);
+    file.Close();
+    EXPECT_EQ(ReadAll(dir.file("s.sch")).size(), 24u);
+}
+
 TEST(ScheduleFile, ReadsBackNamesAndTexts) {
     TempDir dir;
     const std::string name101(101, 'N');

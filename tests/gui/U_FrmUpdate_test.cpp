@@ -138,6 +138,8 @@ TEST_F(UpdateDialog, DownloadsExtractsAndBuildsEveryStation) {
     EXPECT_TRUE(dialog.ui->btnUpdate->isEnabled());
     EXPECT_FALSE(dialog.ui->btnCancel->isEnabled());
     EXPECT_EQ(Stations().size(), 30u);
+    // The schedule the builds wrote over in turn is gone with the extraction.
+    EXPECT_FALSE(std::filesystem::exists(ScheduleFilePath() + ".new"));
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].requestLine.substr(0, 4), "GET ");
     EXPECT_EQ(dialog.HttpGet->ProxyServer, "127.0.0.1:" + std::to_string(server.Port()));

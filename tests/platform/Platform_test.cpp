@@ -2,11 +2,13 @@
 
 #include <QString>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/FolderWatch.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
 
@@ -78,6 +80,92 @@ TEST(Files, ListingGivesEveryEntryWithAttributes) {
     FindClose(f);
     EXPECT_EQ(seen, (std::set<std::string>{".", "..", "a.txt", ".h.txt", "sub"}));
     EXPECT_EQ(FindFirstFileA(dir.file("missing/") + "*.*", &e), nullptr);
+}
+
+TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
+    TempDir dir;
+    WriteAll(dir.file("a.txt"), "12345");
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink(dir.file("a.txt"), dir.file("to-file.txt"));
+    std::filesystem::create_symlink(dir.file("sub"), dir.file("to-folder.txt"));
+    std::filesystem::create_symlink(dir.file("gone"), dir.file("dangling.txt"));
+    std::map<std::string, WIN32_FIND_DATAA> seen;
+    WIN32_FIND_DATAA e;
+    HFIND f = FindFirstFileNamesA(dir.path() + "*.txt", &e);
+    ASSERT_NE(f, nullptr);
+    do seen[e.cFileName] = e;
+    while (FindNextFileA(f, &e));
+    FindClose(f);
+    ASSERT_EQ(seen.size(), 3u); // no dangling link, no sub (mask)
+    EXPECT_EQ(seen["a.txt"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(seen["to-file.txt"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(seen["to-folder.txt"].dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+
+    // The listing's file number is the file's own; a link has its own number.
+    HANDLE h = CreateFileA(dir.file("to-file.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           OPEN_EXISTING);
+    BY_HANDLE_FILE_INFORMATION info;
+    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
+    CloseHandle(h);
+    EXPECT_EQ(info.nFileIndex, seen["a.txt"].nFileIndex);
+    EXPECT_NE(info.nFileIndex, seen["to-file.txt"].nFileIndex);
+    EXPECT_EQ(info.nFileSize, 5);
+    EXPECT_EQ(info.nNumberOfLinks, 1u);
+    std::filesystem::create_hard_link(dir.file("a.txt"), dir.file("second"));
+    h = CreateFileA(dir.file("a.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    OPEN_EXISTING);
+    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
+    CloseHandle(h);
+    EXPECT_EQ(info.nNumberOfLinks, 2u);
+}
+
+TEST(Files, ExchangeSwapsNamesAndOpenAlwaysKeepsContents) {
+    TempDir dir;
+    WriteAll(dir.file("a"), "first");
+    WriteAll(dir.file("b"), "second");
+    ASSERT_TRUE(ExchangeFilesA(dir.file("a"), dir.file("b")));
+    EXPECT_EQ(ReadAll(dir.file("a")), "second");
+    EXPECT_EQ(ReadAll(dir.file("b")), "first");
+    EXPECT_FALSE(ExchangeFilesA(dir.file("a"), dir.file("missing")));
+    EXPECT_EQ(ReadAll(dir.file("a")), "second");
+
+    HANDLE h = CreateFileA(dir.file("a"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
+                           OPEN_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(h, "S", 1, &done));
+    CloseHandle(h);
+    EXPECT_EQ(ReadAll(dir.file("a")), "Second");
+    h = CreateFileA(dir.file("new"), GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    EXPECT_TRUE(FileExists(dir.file("new")));
+}
+
+TEST(FolderWatch, ReportsEachChangedNameUntilTheFolderGoes) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("w"));
+    const std::string w = dir.file("w/");
+    WriteAll(w + "kept", "k");
+    WriteAll(w + "moved", "m");
+    TFolderWatch watch(w);
+    ASSERT_TRUE(watch.Active());
+    std::vector<std::string> names;
+    EXPECT_TRUE(watch.TakeChanges(names));
+    EXPECT_TRUE(names.empty());
+
+    WriteAll(w + "new", "n");                                     // created and written
+    std::filesystem::rename(w + "moved", w + "renamed");          // both names
+    std::filesystem::last_write_time(w + "kept", std::filesystem::file_time_type{}); // touched
+    ASSERT_TRUE(watch.TakeChanges(names));
+    const std::set<std::string> changed(names.begin(), names.end());
+    EXPECT_EQ(changed, (std::set<std::string>{"new", "moved", "renamed", "kept"}));
+
+    names.clear();
+    std::filesystem::remove_all(w);
+    EXPECT_FALSE(watch.TakeChanges(names));
+    EXPECT_FALSE(watch.Active());
+    EXPECT_FALSE(TFolderWatch(dir.file("missing")).Active());
 }
 
 TEST(Files, MasksMatchLikeFolderListings) {
