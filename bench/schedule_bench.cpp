@@ -3,7 +3,7 @@
 //    the header and the index bytes;
 //  - building from 3,000 station files of about 20 KB, beside `cat` of the
 //    same files into one file.
-// Run: build/release/bin/schedule_bench
+// Run: build/bench/bin/schedule_bench
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Programme search over a generated 3,000-station schedule (about 20 KB a
 // station), beside `LC_ALL=C grep -F -c` over the same station texts as files.
 //
-//   build/release/bin/search_bench
+//   build/bench/bin/search_bench
 //
 // Keys: a title in 6 stations (RareKey), 电视剧 in a quarter of all
 // programme lines (about 630,000 rows), ":" in every one (2,520,000 rows).

@@ -2,8 +2,10 @@
 // (through the proxy setting, as the user's registry names it), from
 // "开始更新" to the last build, with the longest time the GUI thread went
 // without processing events; and one build at 100, 500 and 1,500 stations,
-// since the update rebuilds lastsch.sch after every extracted entry.
-// Run: build/release/bin/update_bench
+// since the update rebuilds lastsch.sch after every extracted entry, both
+// reading every file and with the files the update's earlier builds read.
+// VIMBREL_BENCH_DIR picks the file system (default /tmp).
+// Run: build/bench/bin/update_bench
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
