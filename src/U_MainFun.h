@@ -164,7 +164,8 @@ public:
                        std::string& text);
     // Forgets the files this build did not meet.
     void EndBuild();
-    void KeepSpare(std::string path) { spare = std::move(path); }
+    // Keeps the file at path (the last replaced schedule) until cleared.
+    void KeepSpare(std::string path);
     void Clear();
     std::size_t Size() const { return entries.size(); }
 

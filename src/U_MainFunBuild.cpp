@@ -81,6 +81,11 @@ void TBuildCache::EndBuild() {
     ++builds;
 }
 
+void TBuildCache::KeepSpare(std::string path) {
+    if (!spare.empty() && spare != path) DeleteFileA(spare);
+    spare = std::move(path);
+}
+
 void TBuildCache::ForgetTexts() {
     entries.clear();
     held = 0;
