@@ -1,14 +1,31 @@
 // The schedule file reader on arbitrary bytes: index, station selection and
 // text. It must never read outside the file or allocate more than it holds.
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <unistd.h>
 
 #include "U_TvSchedule.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+const std::string& ScratchPath() {
     static const std::string path = "/dev/shm/vimbrel-fuzz-" + std::to_string(getpid()) + ".sch";
+    return path;
+}
+
+void RemoveScratch() { std::remove(ScratchPath().c_str()); }
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Removed when the run ends, however many inputs it took (the path is
+    // made first, so that it is destroyed only after the removal).
+    static const bool removedAtExit = (ScratchPath(), std::atexit(RemoveScratch), true);
+    (void)removedAtExit;
+    const std::string& path = ScratchPath();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), std::streamsize(size));

@@ -2,6 +2,7 @@
 // output writer, on arbitrary archive bytes. Outputs go to a scratch folder
 // that is emptied after each input; nothing may land outside it.
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -9,8 +10,27 @@
 
 #include "archive/TUnZip.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+const std::string& ScratchBase() {
     static const std::string base = "/dev/shm/vimbrel-fuzz-zip-" + std::to_string(getpid());
+    return base;
+}
+
+void RemoveScratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(ScratchBase(), ec);
+    std::filesystem::remove(ScratchBase() + ".zip", ec);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Removed when the run ends, however many inputs it took (the path is
+    // made first, so that it is destroyed only after the removal).
+    static const bool removedAtExit = (ScratchBase(), std::atexit(RemoveScratch), true);
+    (void)removedAtExit;
+    const std::string& base = ScratchBase();
     static const std::string archivePath = base + ".zip";
     static const std::string outDir = base + "/out/";
     {
