@@ -176,7 +176,6 @@ private:
     std::unordered_map<std::string, TEntry> entries;
     std::unique_ptr<platform::TFolderWatch> watch;
     std::string folder;
-    std::vector<std::string> changed;
     TEntry scratch; // a file read but not kept
     std::size_t capacity;
     std::size_t held = 0;

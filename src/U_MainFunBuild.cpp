@@ -22,7 +22,7 @@ void TBuildCache::BeginBuild(const std::string& path) {
         Clear();
         folder = path;
     }
-    changed.clear();
+    std::vector<std::string> changed;
     if (watch && !watch->TakeChanges(changed)) watch.reset();
     if (!watch) {
         // Whatever was read before the watch (re)started may have changed.

@@ -263,12 +263,21 @@ std::int64_t GetFileSizeEx(HANDLE file) {
     return st.st_size;
 }
 
+static DWORD KindOf(bool folder) {
+    return folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+static DWORD AttributesOf(const struct stat& st, const std::string& name) {
+    DWORD a = KindOf(S_ISDIR(st.st_mode));
+    if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
+    if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
+    return a;
+}
+
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
     struct stat st{};
     if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno));
-    info->dwFileAttributes =
-        S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (IsReadOnly(st)) info->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    info->dwFileAttributes = AttributesOf(st, {}); // a handle has no name to be hidden by
     info->nFileSize = st.st_size;
     info->nNumberOfLinks = DWORD(st.st_nlink);
     info->nFileIndex = st.st_ino;
@@ -320,13 +329,6 @@ BOOL ExchangeFilesA(const std::string& a, const std::string& b) {
     return Fail(errno == EINVAL || errno == ENOSYS ? ERROR_NOT_SUPPORTED : FromErrno(errno));
 }
 
-static DWORD AttributesOf(const struct stat& st, const std::string& name) {
-    DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
-    if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
-    return a;
-}
-
 DWORD GetFileAttributesA(const std::string& path) {
     std::string p = NativePath(path);
     struct stat st{};
@@ -357,10 +359,7 @@ DWORD GetFileAttributesAtA(HANDLE folder, const std::string& name) {
     if (name.empty() || fstatat(int(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
     if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_ARCHIVE;
-    DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
-    if (name.size() > 1 && name[0] == '.' && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
-    return a;
+    return AttributesOf(st, name);
 }
 
 BOOL SetFileAttributesAtA(HANDLE folder, const std::string& name, DWORD attributes) {
@@ -459,16 +458,14 @@ static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
         data->nFileIndex = e->d_ino;
         if (f->namesOnly && (e->d_type == DT_REG || e->d_type == DT_DIR)) {
             data->nFileSize = 0;
-            data->dwFileAttributes =
-                e->d_type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+            data->dwFileAttributes = KindOf(e->d_type == DT_DIR);
             return true;
         }
         struct stat st{};
         if (fstatat(dirfd(f->dir), name.c_str(), &st, 0) != 0) continue; // dangling link
-        data->nFileSize = S_ISDIR(st.st_mode) || f->namesOnly ? 0 : st.st_size;
-        data->dwFileAttributes =
-            f->namesOnly ? (S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE)
-                         : AttributesOf(st, name);
+        const bool folder = S_ISDIR(st.st_mode);
+        data->nFileSize = folder || f->namesOnly ? 0 : st.st_size;
+        data->dwFileAttributes = f->namesOnly ? KindOf(folder) : AttributesOf(st, name);
         return true;
     }
     return false;
