@@ -1,14 +1,13 @@
 #include "U_MainFun.h"
 
 #include <bit>
-#include <climits>
 #include <cstring>
 #include <functional>
-#include <unistd.h>
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 
+#include "U_MainFunDataFolder.h"
 #include "U_TvSchedule.h"
 #include "archive/TUnZip.h"
 #include "platform/Shell.h"
@@ -21,16 +20,8 @@ using namespace platform;
 
 namespace {
 
-std::string ExecutableFolder() {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return GetCurrentDirectoryA();
-    std::string path(buf, std::size_t(n));
-    return path.substr(0, path.find_last_of('/') + 1);
-}
-
 std::string& ProgramFolderStorage() {
-    static std::string folder = ExecutableFolder();
+    static std::string folder = OpenDataFolder();
     return folder;
 }
 

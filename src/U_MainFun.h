@@ -17,8 +17,9 @@ class TScheduleObject;
 
 // ---- Program folder ---------------------------------------------------------
 
-// The folder of the executable with its trailing separator; every file the
-// program uses is formed from it. Tests point it at a temporary folder.
+// The folder that holds the program's files, with its trailing separator
+// (U_MainFunDataFolder.h tells which); every file the program uses is formed
+// from it. Tests point it at a temporary folder.
 const std::string& ProgramFolder();
 void SetProgramFolder(std::string folder);
 std::string ScheduleFilePath(); // ProgramFolder() + "lastsch.sch"
