@@ -1,13 +1,15 @@
 // vimbrel-cli gives exactly what the program's own functions give.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
+#include <csignal>
 #include <filesystem>
 
 #include "SampleSchedule.h"
-#include "http/TestHttpServer.h"
 #include "U_MainFun.h"
 #include "U_TvSchedule.h"
+#include "http/TestHttpServer.h"
 #include "platform/CodePage.h"
 #include "support/TempDir.h"
 
@@ -23,6 +25,24 @@ CliRun Cli(const QStringList& args) {
     p.start(QString(VIMBREL_BIN_DIR) + "/vimbrel-cli", args);
     p.waitForFinished(60000);
     return {p.exitCode(), p.readAllStandardOutput()};
+}
+
+struct ToolRun {
+    int status; // 128 + the signal when one ended the tool
+    QByteArray out, err;
+};
+
+// Runs a tool of the build tree (or a program named by its full path) in the
+// folder cwd; stdout goes to outFile when given.
+ToolRun RunProgram(const QString& tool, const QStringList& args, const QString& cwd,
+                   const QString& outFile = {}) {
+    QProcess p;
+    p.setWorkingDirectory(cwd);
+    if (!outFile.isEmpty()) p.setStandardOutputFile(outFile);
+    p.start(tool.startsWith('/') ? tool : QString(VIMBREL_BIN_DIR) + "/" + tool, args);
+    p.waitForFinished(60000);
+    const int status = p.exitStatus() == QProcess::CrashExit ? 128 + p.exitCode() : p.exitCode();
+    return {status, p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
 class CliTest : public ::testing::Test {
@@ -49,8 +69,8 @@ TEST_F(CliTest, ListAndShowMatchTheFunctions) {
         auto stations = ReadStationIndex(file);
         ASSERT_EQ(stations.size(), 5u);
         for (auto& s : stations)
-            expectedList += QByteArray::fromStdString(s.Name) + '\t' +
-                            QByteArray::number(s.Offset) + '\n';
+            expectedList +=
+                QByteArray::fromStdString(s.Name) + '\t' + QByteArray::number(s.Offset) + '\n';
         std::string text;
         station = stations[2].Name;
         ASSERT_TRUE(file.SelectStation(stations[2].Offset) && file.ReadStationText(text));
@@ -76,9 +96,9 @@ TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
             ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, buffer, lines, found));
             for (auto& m : found.Matches) {
                 ScheduleRow r = found.Row(m);
-                expected += QByteArray::fromStdString(file.StationDisplayName() + '\t' + r.Date +
-                                                      '\t' + r.Weekday + '\t' + r.Time + '\t' +
-                                                      r.Title + '\n');
+                expected +=
+                    QByteArray::fromStdString(file.StationDisplayName() + '\t' + r.Date + '\t' +
+                                              r.Weekday + '\t' + r.Time + '\t' + r.Title + '\n');
             }
         }
     }
@@ -95,11 +115,113 @@ TEST_F(CliTest, FailuresExitNonZero) {
     EXPECT_EQ(Cli({"build", QString::fromStdString(dir.file("st")), schedule()}).status, 1);
 }
 
+// The conventions every tool follows: options before or after the command and
+// its arguments, --help and --version on stdout with 0, a usage error as one
+// line and a hint on stderr with 2, a failure as one line with 1, and never a
+// file or folder made by a run that did not succeed.
+TEST_F(CliTest, EveryToolFollowsTheCommandLineConventions) {
+    TestHttpServer busy;
+    TempDir cwd, made;
+    struct Case {
+        const char* tool;
+        std::vector<const char*> args; // {FILE} a schedule file, {DIR} a folder, {PORT} in use
+        int status;
+        const char* out; // stdout holds this
+        const char* err; // stderr holds this
+        bool outToFullDisk = false;
+    } cases[] = {
+        {"vimbrel-cli", {"--help"}, 0, "Usage: vimbrel-cli [--gbk] COMMAND", ""},
+        {"vimbrel-cli", {"list", "-h"}, 0, "  extract ARCHIVE FOLDER [--password P]\n", ""},
+        {"vimbrel-cli", {"--bogus", "--version"}, 0, "vimbrel-cli (Vimbrel) ", ""},
+        {"vimbrel-cli", {}, 2, "", "no command given"},
+        {"vimbrel-cli", {"frobnicate", "{FILE}"}, 2, "", "unknown command frobnicate"},
+        {"vimbrel-cli", {"list"}, 2, "", "missing arguments; usage: vimbrel-cli list FILE"},
+        {"vimbrel-cli", {"list", "{FILE}", "x"}, 2, "", "too many arguments"},
+        {"vimbrel-cli", {"list", "--bogus", "{FILE}"}, 2, "", "unknown option --bogus"},
+        {"vimbrel-cli", {"list", "{FILE}", "--proxy", "h:1"}, 2, "", "not an option of list"},
+        {"vimbrel-cli", {"extract", "{FILE}", "{DIR}", "--password"}, 2, "", "needs a value (P)"},
+        {"vimbrel-cli", {"--gbk=yes", "list", "{FILE}"}, 2, "", "--gbk takes no value"},
+        {"vimbrel-cli", {"list", "--gbk", "{FILE}"}, 0, "\t", ""},
+        {"vimbrel-cli", {"show", "{FILE}", "--", "--gbk"}, 1, "", "no such station: --gbk"},
+        {"vimbrel-cli", {"list", "{DIR}/none.sch"}, 1, "", "vimbrel-cli: no such file: "},
+        {"vimbrel-cli", {"list", "{FILE}"}, 1, "", "cannot write the output: ", true},
+        {"vimbrel-cli", {"folder"}, 0, VIMBREL_BIN_DIR "\n", ""},
+        {"vimbrel-sample", {"--help"}, 0, "Usage: vimbrel-sample", ""},
+        {"vimbrel-sample", {"--version"}, 0, "vimbrel-sample (Vimbrel) ", ""},
+        {"vimbrel-sample", {}, 2, "", "missing arguments"},
+        {"vimbrel-sample", {"{DIR}/a", "--stations", "abc"}, 2, "", "--stations wants a whole"},
+        {"vimbrel-sample", {"{DIR}/a", "--stations=0"}, 2, "", "from 1 to 100000, not '0'"},
+        {"vimbrel-sample", {"{DIR}/a", "--monday", "2005-03-15"}, 2, "", "wants a Monday"},
+        {"vimbrel-sample", {"{DIR}/a", "--per-day"}, 2, "", "--per-day needs a value (N)"},
+        {"vimbrel-sample", {"{FILE}/a"}, 1, "", "vimbrel-sample: "},
+        {"vimbrel-sample", {"--stations", "2", "{DIR}/b", "--monday=this"}, 0, "", ""},
+        {"vimbrel-demo-server", {"--help"}, 0, "Usage: vimbrel-demo-server [--port N]", ""},
+        {"vimbrel-demo-server", {"--version"}, 0, "vimbrel-demo-server (Vimbrel) ", ""},
+        {"vimbrel-demo-server", {"--port", "65536"}, 2, "", "--port wants a whole number"},
+        {"vimbrel-demo-server", {"now"}, 2, "", "too many arguments"},
+        {"vimbrel-demo-server", {"--stations", "2", "--port", "{PORT}"}, 1, "", "cannot listen"},
+    };
+    for (const Case& c : cases) {
+        QStringList args;
+        for (QString a : c.args)
+            args << a.replace("{FILE}", schedule())
+                        .replace("{DIR}", QString::fromStdString(made.path()).chopped(1))
+                        .replace("{PORT}", QString::number(busy.Port()));
+        const QString tool = c.tool;
+        const QString what = tool + " " + args.join(' ');
+        ToolRun run = RunProgram(tool, args, QString::fromStdString(cwd.path()),
+                                 c.outToFullDisk ? "/dev/full" : "");
+        EXPECT_EQ(run.status, c.status) << what.toStdString() << "\n" << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(c.out)) << what.toStdString() << "\n" << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(c.err)) << what.toStdString() << "\n" << run.err.toStdString();
+        const QList<QByteArray> lines = run.err.split('\n');
+        const int expectedLines = c.status == 0 ? 1 : c.status == 1 ? 2 : 3; // with the last end
+        EXPECT_EQ(lines.size(), expectedLines) << what.toStdString() << "\n"
+                                               << run.err.toStdString();
+        if (c.status == 2) {
+            EXPECT_EQ(lines[1], "Try '" + tool.toUtf8() + " --help' for more information.");
+        }
+        EXPECT_TRUE(QDir(QString::fromStdString(cwd.path())).isEmpty()) << what.toStdString();
+    }
+    EXPECT_FALSE(std::filesystem::exists(made.file("a")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(made.file("b")), {}), 2);
+}
+
+// An option may stand anywhere: the output is the same.
+TEST_F(CliTest, OptionsStandBeforeOrAfterTheCommand) {
+    const QByteArray first = Cli({"--gbk", "list", schedule()}).out;
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_EQ(Cli({"list", "--gbk", schedule()}).out, first);
+    EXPECT_EQ(Cli({"list", schedule(), "--gbk"}).out, first);
+    EXPECT_NE(Cli({"list", schedule()}).out, first); // UTF-8 without it
+}
+
+// A reader that stops early ends the tool as it ends any filter: by the
+// signal of the closed pipe, with nothing on stderr.
+TEST(CliPipe, AClosedPipeEndsTheToolQuietly) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("st"));
+    TSampleOptions options;
+    options.stations = 200; // some 360 KB of matches: far more than a pipe holds
+    WriteSampleStations(dir.file("st"), options);
+    const QString schedule = QString::fromStdString(dir.file("s.sch"));
+    ASSERT_EQ(Cli({"build", QString::fromStdString(dir.file("st")), schedule}).status, 0);
+    const QString cli = QString(VIMBREL_BIN_DIR) + "/vimbrel-cli";
+    ToolRun run = RunProgram("/bin/bash",
+                             {"-c",
+                              "\"$0\" search \"$1\" 新闻 | head -c 1 >/dev/null; "
+                              "exit ${PIPESTATUS[0]}",
+                              cli, schedule},
+                             QString::fromStdString(dir.path()));
+    EXPECT_EQ(run.status, 128 + SIGPIPE);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(CliArchive, ExtractsEveryEntryOfTheCorpus) {
     const std::string corpus = VIMBREL_CORPUS_DIR;
-    for (const char* name : {"shrink.zip", "reduce.zip", "implode.zip", "HWSHRINK.ZIP",
-                             "HWREDUCE.ZIP", "HWIMPODE.ZIP", "deflate64.zip",
-                             "data_descriptor.zip", "files_and_dirs.zip"}) {
+    for (const char* name :
+         {"shrink.zip", "reduce.zip", "implode.zip", "HWSHRINK.ZIP", "HWREDUCE.ZIP", "HWIMPODE.ZIP",
+          "deflate64.zip", "data_descriptor.zip", "files_and_dirs.zip"}) {
         TempDir out;
         CliRun run = Cli({"extract", QString::fromStdString(corpus + "/" + name),
                           QString::fromStdString(out.path())});

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 
 #include "platform/CodePage.h"
 
@@ -96,9 +97,12 @@ std::vector<std::string> WriteSampleStations(const std::string& folder,
     for (int i = 0; i < options.stations; ++i) {
         names.push_back(SampleStationName(options, i));
         std::string native = platform::GbkToUtf8(names.back());
-        std::ofstream out(dir + native + ".txt", std::ios::binary);
+        const std::string path = dir + native + ".txt";
+        std::ofstream out(path, std::ios::binary);
         std::string text = SampleStationText(options, i);
         out.write(text.data(), std::streamsize(text.size()));
+        out.close();
+        if (!out) throw std::runtime_error("cannot write " + path);
     }
     return names;
 }

@@ -3,15 +3,14 @@
 // --gbk), one record per line, fields separated by tabs.
 #include <QCoreApplication>
 #include <cstdio>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "U_HttpGet.h"
 #include "U_MainFun.h"
-#include "archive/TUnZip.h"
 #include "U_TvSchedule.h"
+#include "archive/TUnZip.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -19,7 +18,7 @@
 
 namespace {
 
-bool gbkOutput = false;
+bool gbkOutput = false; // --gbk, set by the commands that print station text
 
 std::string Out(std::string_view gbk) {
     return gbkOutput ? std::string(gbk) : platform::GbkToUtf8(gbk);
@@ -41,10 +40,10 @@ void PrintFields(const std::vector<std::string_view>& fields) {
 }
 
 // A station named on the command line (native text) in GBK bytes.
-std::string GbkArgument(const char* text) {
+std::string GbkArgument(const std::string& text) {
     bool ok = true;
     std::string gbk = platform::NativeToGbk(text, &ok);
-    if (!ok) Fail(std::string("cannot be written in GBK: ") + text);
+    if (!ok) Fail("cannot be written in GBK: " + text);
     return gbk;
 }
 
@@ -55,24 +54,26 @@ TScheduleObject& OpenSchedule(const std::string& path, std::unique_ptr<TSchedule
     return *holder;
 }
 
-int Build(const std::vector<const char*>& args) {
-    BuildScheduleFile(args[0], "*.*", args[1], platform::Now());
+int Build(const TArguments& a) {
+    BuildScheduleFile(a.operands[0], "*.*", a.operands[1], platform::Now());
     return 0;
 }
 
-int List(const std::vector<const char*>& args) {
+int List(const TArguments& a) {
+    gbkOutput = a.Has("--gbk");
     std::unique_ptr<TScheduleObject> holder;
-    for (const TStationEntry& s : ReadStationIndex(OpenSchedule(args[0], holder))) {
+    for (const TStationEntry& s : ReadStationIndex(OpenSchedule(a.operands[0], holder))) {
         std::string offset = std::to_string(s.Offset);
         PrintFields({s.Name, offset});
     }
     return 0;
 }
 
-int Show(const std::vector<const char*>& args) {
+int Show(const TArguments& a) {
+    gbkOutput = a.Has("--gbk");
     std::unique_ptr<TScheduleObject> holder;
-    TScheduleObject& schedule = OpenSchedule(args[0], holder);
-    const std::string wanted = GbkArgument(args[1]);
+    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
+    const std::string wanted = GbkArgument(a.operands[1]);
     for (const TStationEntry& s : ReadStationIndex(schedule)) {
         if (s.Name != wanted) continue;
         std::string text;
@@ -82,15 +83,16 @@ int Show(const std::vector<const char*>& args) {
             PrintFields({row.Date, row.Weekday, row.Time, row.Title});
         return 0;
     }
-    Fail("no such station: " + std::string(args[1]));
+    Fail("no such station: " + a.operands[1]);
 }
 
 // One line per match: station, date, weekday, time, title, in station order
 // and line order, as the search dialog lists them.
-int Search(const std::vector<const char*>& args) {
+int Search(const TArguments& a) {
+    gbkOutput = a.Has("--gbk");
     std::unique_ptr<TScheduleObject> holder;
-    TScheduleObject& schedule = OpenSchedule(args[0], holder);
-    const std::string key = GbkArgument(args[1]);
+    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
+    const std::string key = GbkArgument(a.operands[1]);
     if (key.empty()) Fail("the key is empty");
     std::string buffer;
     TLines lines;
@@ -108,10 +110,9 @@ int Search(const std::vector<const char*>& args) {
 }
 
 // Prints one line per entry end and per error, then the count of files.
-int Extract(const std::vector<const char*>& args) {
+int Extract(const TArguments& a) {
     archive::TUnZip unzip;
-    if (args.size() >= 4 && std::string(args[2]) == "--password") unzip.Passwords().Add(args[3]);
-    else if (args.size() > 2) Fail("usage: extract ARCHIVE FOLDER [--password P]");
+    if (a.Has("--password")) unzip.Passwords().Add(a.Value("--password"));
     bool ok = true;
     unzip.OnEnd = [&](QObject*, const std::string& path, bool pass) {
         ok = ok && pass;
@@ -123,24 +124,20 @@ int Extract(const std::vector<const char*>& args) {
         std::printf("error\t%d\t%s\t%s\n", code, platform::NativePath(name).c_str(),
                     extended.c_str());
     };
-    unzip.SetArchiveFile(args[0]);
+    unzip.SetArchiveFile(a.operands[0]);
     unzip.FileSpec().Clear();
     unzip.FileSpec().Add("*.*");
-    unzip.SetExtractDir(args[1]);
+    unzip.SetExtractDir(a.operands[1]);
     std::printf("files\t%d\n", unzip.Extract());
     return ok ? 0 : 1;
 }
 
-int Fetch(const std::vector<const char*>& args) {
+int Fetch(const TArguments& a) {
     TTvHttpGet http;
-    http.URL = args[0];
-    http.FileName = args[1];
-    if (args.size() >= 4 && std::string(args[2]) == "--proxy") {
-        http.UseProxy = true;
-        http.ProxyServer = args[3];
-    } else if (args.size() > 2) {
-        Fail("usage: fetch URL FILE [--proxy HOST:PORT]");
-    }
+    http.URL = a.operands[0];
+    http.FileName = a.operands[1];
+    http.UseProxy = a.Has("--proxy");
+    http.ProxyServer = a.Value("--proxy");
     http.WaitThread = true;
     int status = 1;
     http.OnDoneFile = [&](QObject*, const std::string&, std::int32_t) { status = 0; };
@@ -149,28 +146,30 @@ int Fetch(const std::vector<const char*>& args) {
     return status;
 }
 
-struct Command {
-    std::size_t minArgs;
-    const char* usage;
-    std::function<int(const std::vector<const char*>&)> run;
-};
-
-const std::map<std::string, Command>& Commands() {
-    static const std::map<std::string, Command> commands = {
-        {"build", {2, "build FOLDER TARGET", Build}},
-        {"list", {1, "list FILE", List}},
-        {"show", {2, "show FILE STATION", Show}},
-        {"search", {2, "search FILE KEY", Search}},
-        {"extract", {2, "extract ARCHIVE FOLDER [--password P]", Extract}},
-        {"fetch", {2, "fetch URL FILE [--proxy HOST:PORT]", Fetch}},
-    };
-    return commands;
+// Where the program beside this tool keeps lastsch.sch, showtime.zip and 节目单.
+int Folder(const TArguments&) {
+    const std::string& folder = ProgramFolder();
+    std::printf("%s\n", folder.substr(0, folder.size() - 1).c_str());
+    return 0;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: vimbrel-cli [--gbk] COMMAND ARGS\n");
-    for (auto& [name, command] : Commands()) std::fprintf(stderr, "  %s\n", command.usage);
-    return 2;
+const TTool& Tool() {
+    static const TTool tool{
+        "vimbrel-cli",
+        "Runs Vimbrel's own functions. Output is UTF-8, one record per line, fields separated by "
+        "tabs.",
+        {{"--gbk", "print station names and programme texts as GBK bytes, unchanged"}},
+        {
+            {"build FOLDER TARGET", "pack the station files of FOLDER into a schedule file", Build},
+            {"list FILE", "list the stations of a schedule file: name, record offset", List},
+            {"show FILE STATION", "list a station's programmes: date, weekday, time, title", Show},
+            {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
+            {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
+             Extract},
+            {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE", Fetch},
+            {"folder", "print where vimbrel keeps lastsch.sch, showtime.zip and 节目单", Folder},
+        }};
+    return tool;
 }
 
 } // namespace
@@ -178,18 +177,5 @@ int Usage() {
 int main(int argc, char** argv) {
     platform::InternetInitialize();
     QCoreApplication app(argc, argv);
-    std::vector<const char*> args(argv + 1, argv + argc);
-    if (!args.empty() && std::string(args[0]) == "--gbk") {
-        gbkOutput = true;
-        args.erase(args.begin());
-    }
-    if (args.empty()) return Usage();
-    auto it = Commands().find(args[0]);
-    args.erase(args.begin());
-    if (it == Commands().end() || args.size() < it->second.minArgs) return Usage();
-    try {
-        return it->second.run(args);
-    } catch (const std::exception& e) {
-        Fail(e.what());
-    }
+    return RunTool(Tool(), argc, argv);
 }

@@ -1,16 +1,17 @@
 // The demo update server: serves a freshly generated showtime.zip (the week
 // that holds today, 30 stations) at /download/showtime.zip over HTTP/1.0.
-// Usage: vimbrel-demo-server [--port N] [--stations N]
 #include <QCoreApplication>
 #include <arpa/inet.h>
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "CommandLine.h"
 #include "DemoArchive.h"
 
 namespace {
@@ -19,7 +20,8 @@ std::string Answer(const std::string& request, const std::string& zip) {
     // The request line may name the full URL when a proxy hands it on.
     std::size_t sp = request.find(' ');
     std::string target = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
-    if (target.size() >= 22 && target.compare(target.size() - 22, 22, "/download/showtime.zip") == 0)
+    if (target.size() >= 22 &&
+        target.compare(target.size() - 22, 22, "/download/showtime.zip") == 0)
         return "HTTP/1.0 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " +
                std::to_string(zip.size()) + "\r\n\r\n" + zip;
     const std::string body = "not found\n";
@@ -43,37 +45,59 @@ void Serve(int client, const std::string& zip) {
     }
 }
 
-} // namespace
+// Closes a socket when its holder goes.
+struct TSocket {
+    explicit TSocket(int fd) : fd(fd) {}
+    ~TSocket() {
+        if (fd >= 0) close(fd);
+    }
+    TSocket(const TSocket&) = delete;
+    TSocket& operator=(const TSocket&) = delete;
+    int fd;
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    int port = 80;
+int ServeForever(const TArguments& a) {
+    const int port = int(a.Number("--port", 80, 1, 65535));
     TSampleOptions options;
     ThisWeeksMonday(options);
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--port")) port = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--stations")) options.stations = std::atoi(argv[i + 1]);
-    }
+    options.stations = int(a.Number("--stations", options.stations, 1, 100000));
     const std::string zip = MakeShowtimeZip(options);
 
-    int server = socket(AF_INET, SOCK_STREAM, 0);
+    TSocket server(socket(AF_INET, SOCK_STREAM, 0));
     int yes = 1;
-    setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(server.fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(std::uint16_t(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // this machine only
-    if (bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(server, 16) != 0) {
-        std::perror("vimbrel-demo-server: cannot listen");
-        return 1;
-    }
+    if (server.fd < 0 || bind(server.fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(server.fd, 16) != 0)
+        throw std::runtime_error("cannot listen on port " + std::to_string(port) + ": " +
+                                 std::strerror(errno));
     std::printf("serving %d stations at http://localhost:%d/download/showtime.zip\n",
                 options.stations, port);
     std::fflush(stdout);
     for (;;) {
-        int client = accept(server, nullptr, nullptr);
-        if (client < 0) continue;
-        Serve(client, zip);
-        close(client);
+        TSocket client(accept(server.fd, nullptr, nullptr));
+        if (client.fd >= 0) Serve(client.fd, zip);
     }
+}
+
+const TTool& Tool() {
+    static const TTool tool{"vimbrel-demo-server",
+                            "Serves a freshly made showtime.zip (the week that holds today) at "
+                            "http://localhost:PORT/download/showtime.zip, to this machine only.",
+                            {
+                                {"--port N", "the port to listen on (80)"},
+                                {"--stations N", "how many stations the archive holds (30)"},
+                            },
+                            {{"", "", ServeForever}}};
+    return tool;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    return RunTool(Tool(), argc, argv);
 }

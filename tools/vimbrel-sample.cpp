@@ -1,37 +1,54 @@
 // Writes a folder of sample station files.
-// Usage: vimbrel-sample FOLDER [--stations N] [--seed S] [--monday YYYY-MM-DD|this]
-//                              [--per-day N]
 #include <QCoreApplication>
-#include <cstdio>
-#include <cstring>
+#include <QDate>
+#include <climits>
 #include <filesystem>
 #include <string>
 
+#include "CommandLine.h"
 #include "SampleSchedule.h"
+
+namespace {
+
+// The week starts on the Monday given, or on this week's.
+void TakeMonday(const std::string& text, TSampleOptions& options) {
+    if (text == "this") return ThisWeeksMonday(options);
+    const QDate date = QDate::fromString(QString::fromStdString(text), Qt::ISODate);
+    if (!date.isValid() || date.dayOfWeek() != 1)
+        throw EUsageError("--monday wants a Monday as YYYY-MM-DD, or this, not '" + text + "'");
+    options.year = date.year();
+    options.month = date.month();
+    options.day = date.day();
+}
+
+int Sample(const TArguments& a) {
+    TSampleOptions options;
+    options.stations = int(a.Number("--stations", options.stations, 1, 100000));
+    options.seed = unsigned(a.Number("--seed", options.seed, 0, UINT_MAX));
+    options.programmesPerDay = int(a.Number("--per-day", options.programmesPerDay, 1, 1000));
+    if (a.Has("--monday")) TakeMonday(a.Value("--monday"), options);
+    std::filesystem::create_directories(a.operands[0]);
+    WriteSampleStations(a.operands[0], options);
+    return 0;
+}
+
+const TTool& Tool() {
+    static const TTool tool{
+        "vimbrel-sample",
+        "Writes sample station files, GBK text in the station format, a week of programmes each.",
+        {
+            {"--stations N", "how many stations (30)"},
+            {"--seed S", "the seed of the titles (1)"},
+            {"--monday YYYY-MM-DD|this", "the Monday the week starts on (2005-03-14)"},
+            {"--per-day N", "programmes per day (40)"},
+        },
+        {{"FOLDER", "", Sample}}};
+    return tool;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: vimbrel-sample FOLDER [--stations N] [--seed S] "
-                             "[--monday YYYY-MM-DD|this] [--per-day N]\n");
-        return 2;
-    }
-    TSampleOptions options;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        std::string flag = argv[i], value = argv[i + 1];
-        if (flag == "--stations") options.stations = std::stoi(value);
-        else if (flag == "--seed") options.seed = unsigned(std::stoul(value));
-        else if (flag == "--per-day") options.programmesPerDay = std::stoi(value);
-        else if (flag == "--monday" && value == "this") ThisWeeksMonday(options);
-        else if (flag == "--monday" &&
-                 std::sscanf(value.c_str(), "%d-%d-%d", &options.year, &options.month,
-                             &options.day) == 3) {
-        } else {
-            std::fprintf(stderr, "vimbrel-sample: bad option %s %s\n", flag.c_str(), value.c_str());
-            return 2;
-        }
-    }
-    std::filesystem::create_directories(argv[1]);
-    WriteSampleStations(argv[1], options);
-    return 0;
+    return RunTool(Tool(), argc, argv);
 }
