@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The name only: a display name would also be appended to every dialog's caption.
     QApplication::setApplicationName("Vimbrel");
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QApplication::setDesktopFileName("org.vimbrel.Vimbrel");
     TFrmMain frmMain;
     frmMain.showMaximized();
     frmMain.FormShow();
