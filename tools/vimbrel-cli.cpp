@@ -3,6 +3,7 @@
 // --gbk), one record per line, fields separated by tabs.
 #include <QCoreApplication>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "U_MainFun.h"
 #include "U_TvSchedule.h"
 #include "archive/TUnZip.h"
+#include "guide/GuidePacker.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -146,6 +148,31 @@ int Fetch(const TArguments& a) {
     return status;
 }
 
+// The window of "xmltv": its options, or this week's Monday at +08:00 for 7 days.
+guide::TGuideWindow XmltvWindow(const TArguments& a) {
+    guide::TGuideWindow window;
+    if (a.Has("--utc-offset")) {
+        const std::optional<int> offset = guide::ParseUtcOffset(a.Value("--utc-offset"));
+        if (!offset) throw EUsageError("--utc-offset needs +HH:MM or -HH:MM");
+        window.offsetMinutes = *offset;
+    }
+    window.days = int(a.Number("--days", window.days, 1, 366));
+    if (!a.Has("--from")) {
+        window.from = guide::ThisWeeksMonday(window.offsetMinutes);
+    } else if (const std::optional<QDate> from = guide::ParseDate(a.Value("--from"))) {
+        window.from = *from;
+    } else {
+        throw EUsageError("--from needs a date YYYY-MM-DD");
+    }
+    return window;
+}
+
+int Xmltv(const TArguments& a) {
+    const guide::TGuideWindow window = XmltvWindow(a);
+    guide::WriteArchive(a.operands[1], guide::PackGuideFile(a.operands[0], window));
+    return 0;
+}
+
 // Where the program beside this tool keeps lastsch.sch, showtime.zip and 节目单.
 int Folder(const TArguments&) {
     const std::string& folder = ProgramFolder();
@@ -167,6 +194,9 @@ const TTool& Tool() {
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              Extract},
             {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE", Fetch},
+            {"xmltv GUIDE ARCHIVE [--from YYYY-MM-DD] [--days N] [--utc-offset +HH:MM]",
+             "pack an XMLTV guide (plain or gzip; - reads standard input) into an update archive",
+             Xmltv},
             {"folder", "print where vimbrel keeps lastsch.sch, showtime.zip and 节目单", Folder},
         }};
     return tool;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -201,20 +202,30 @@ std::string ReadWholeFile(const std::string& path) {
     return text;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& content) {
+bool ReplaceFile(const std::string& path, const std::string& content, unsigned mode) {
     std::string temp = path + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return false;
+    errno = 0;
+    // mkstemp makes the file private; a file meant for others needs its mode.
+    bool written = true;
+    if (mode != 0600) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        written = fchmod(fd, mode & ~mask) == 0;
+    }
     std::size_t done = 0;
-    while (done < content.size()) {
+    while (written && done < content.size()) {
         const ssize_t n = write(fd, content.data() + done, content.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += std::size_t(n);
     }
-    const bool written = done == content.size() && fsync(fd) == 0;
+    written = written && done == content.size() && fsync(fd) == 0;
     if (close(fd) != 0 || !written || rename(temp.c_str(), path.c_str()) != 0) {
+        const int reason = errno ? errno : EIO;
         unlink(temp.c_str());
+        errno = reason;
         return false;
     }
     return true;

@@ -44,7 +44,8 @@ private:
 // The whole file, or empty when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 // Writes a temporary file beside path, flushes it to disk and renames it over
-// path, so that a crash leaves either the old or the new file.
-bool ReplaceFile(const std::string& path, const std::string& content);
+// path, so that a crash leaves either the old or the new file. mode: the new
+// file's permission bits, less the umask. On false, errno tells why.
+bool ReplaceFile(const std::string& path, const std::string& content, unsigned mode = 0600);
 
 } // namespace platform

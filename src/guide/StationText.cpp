@@ -1,0 +1,49 @@
+#include "guide/StationText.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/CodePage.h"
+
+namespace guide {
+namespace {
+
+const char* const Weekdays[] = {"星期一", "星期二", "星期三", "星期四",
+                                "星期五", "星期六", "星期日"};
+
+void DateLine(std::string& text, const QDate& day) {
+    char date[16];
+    std::snprintf(date, sizeof date, "%02d/%02d/%02d ", day.year() % 100, day.month(), day.day());
+    text += date;
+    text += Weekdays[day.dayOfWeek() - 1];
+    text += "\r\n";
+}
+
+void ProgrammeLine(std::string& text, const TGuideProgramme& p) {
+    const int minutes = int(p.start % 86400 / 60);
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d ", minutes / 60, minutes % 60);
+    text += time;
+    text += p.title;
+    text += "\r\n";
+}
+
+} // namespace
+
+std::string StationText(const TGuideWindow& window, std::vector<TGuideProgramme>& programmes) {
+    std::stable_sort(
+        programmes.begin(), programmes.end(),
+        [](const TGuideProgramme& a, const TGuideProgramme& b) { return a.start < b.start; });
+    // Built in UTF-8 and encoded once: one call per station, not per title.
+    std::string text;
+    auto next = programmes.begin();
+    for (int d = 0; d < window.days; ++d) {
+        DateLine(text, window.from.addDays(d));
+        for (; next != programmes.end() && next->start / 86400 == d; ++next)
+            ProgrammeLine(text, *next);
+        text += "\r\n";
+    }
+    return platform::QStringToGbk(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+} // namespace guide
