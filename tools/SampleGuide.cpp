@@ -76,9 +76,7 @@ void ProgrammeElement(std::ostream& out, const TSampleGuideOptions& options, int
     out << " channel=\"station-" << index << ".example.cn\">\n"
         << "    <title lang=\"zh\">" << Escaped(p.title) << "</title>\n";
     if (options.details)
-        out << "    <desc lang=\"zh\">本期节目：" << Escaped(p.title)
-            << "。精彩内容，敬请收看，欢迎观众朋友们准时收看。</desc>\n"
-            << "    <category lang=\"zh\">综合</category>\n";
+        out << "    <desc lang=\"zh\">本期节目：" << Escaped(p.title) << "。</desc>\n";
     out << "  </programme>\n";
 }
 

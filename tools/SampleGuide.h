@@ -11,7 +11,7 @@
 struct TSampleGuideOptions {
     TSampleOptions stations;
     bool reversed = false; // each channel's programmes last to first
-    bool details = false;  // stop times, descriptions and categories, as real guides have
+    bool details = false;  // stop times and descriptions, as real guides have
 };
 
 // Writes the guide as UTF-8 XML.
