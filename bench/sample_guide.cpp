@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
     options.stations.programmesPerDay = 19;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
-        if (flag == "--stations") options.stations.stations = std::stoi(argv[i + 1]);
-        else if (flag == "--per-day") options.stations.programmesPerDay = std::stoi(argv[i + 1]);
+        if (flag == "--stations")
+            options.stations.stations = std::stoi(argv[i + 1]);
+        else if (flag == "--per-day")
+            options.stations.programmesPerDay = std::stoi(argv[i + 1]);
     }
     if (argc < 2 || argc % 2 != 0) {
         std::fprintf(stderr, "usage: vimbrel-sample-guide FILE [--stations N] [--per-day N]\n");

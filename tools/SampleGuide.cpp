@@ -60,7 +60,7 @@ std::string Escaped(const std::string& text) {
 }
 
 void Channel(std::ostream& out, const TSampleOptions& options, int index) {
-    out << "  <channel id=\"station-" << index << ".example.cn\">\n"
+    out << "  <channel id=\"s" << index << ".cn\">\n"
         << "    <display-name lang=\"zh\">"
         << Escaped(platform::GbkToUtf8(SampleStationName(options, index))) << "</display-name>\n"
         << "    <display-name lang=\"en\">Station " << index << "</display-name>\n"
@@ -73,10 +73,9 @@ void ProgrammeElement(std::ostream& out, const TSampleGuideOptions& options, int
     const int offset = Offsets[(index + n) % 5];
     out << "  <programme start=\"" << Start(p, offset) << "\"";
     if (options.details) out << " stop=\"" << Start({p.date, p.minutes + 15, {}}, offset) << "\"";
-    out << " channel=\"station-" << index << ".example.cn\">\n"
+    out << " channel=\"s" << index << ".cn\">\n"
         << "    <title lang=\"zh\">" << Escaped(p.title) << "</title>\n";
-    if (options.details)
-        out << "    <desc lang=\"zh\">本期节目：" << Escaped(p.title) << "。</desc>\n";
+    if (options.details) out << "    <desc lang=\"zh\">" << Escaped(p.title) << "。</desc>\n";
     out << "  </programme>\n";
 }
 

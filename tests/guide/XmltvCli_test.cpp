@@ -46,7 +46,7 @@ TEST(XmltvCli, UsageErrorsExitWithTwoAndAHint) {
         const CliRun run = Xmltv(args);
         EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
         EXPECT_EQ(run.err.count('\n'), 2) << run.err.toStdString();
-        EXPECT_TRUE(run.err.endsWith("Try 'vimbrel-cli --help' for more.\n"));
+        EXPECT_TRUE(run.err.endsWith("Try 'vimbrel-cli --help' for more information.\n"));
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.zip")));
 }
