@@ -9,44 +9,59 @@
 namespace guide {
 namespace {
 
-std::string_view Attribute(const XML_Char** attributes, const char* name) {
-    for (; attributes[0]; attributes += 2)
-        if (!std::strcmp(attributes[0], name)) return attributes[1];
+// SAX2 gives five pointers per attribute: name, prefix, URI, value, value end.
+std::string_view Attribute(int count, const xmlChar** attributes, const char* name) {
+    for (int i = 0; i < count; ++i, attributes += 5)
+        if (!std::strcmp(reinterpret_cast<const char*>(attributes[0]), name))
+            return {reinterpret_cast<const char*>(attributes[3]),
+                    std::size_t(attributes[4] - attributes[3])};
     return {};
 }
 
 } // namespace
 
-TXmltvReader::TXmltvReader(TGuideWeek& week) : week(week), parser(XML_ParserCreate(nullptr)) {
-    if (!parser) throw std::runtime_error("cannot start the XML parser");
-    XML_SetUserData(parser.get(), this);
-    XML_SetElementHandler(parser.get(), OnStart, OnEnd);
-    XML_SetCharacterDataHandler(parser.get(), OnText);
-    // Parameter entities would pull in the external DTD; with no external
-    // entity handler expat reads nothing but the bytes it is given.
-    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+TXmltvReader::TXmltvReader(TGuideWeek& week) : week(week) {
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = OnStart;
+    handler.endElementNs = OnEnd;
+    handler.characters = OnText;
+    handler.cdataBlock = OnText;
+    handler.serror = OnError;
 }
 
-void XMLCALL TXmltvReader::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
-    static_cast<TXmltvReader*>(self)->Start(name, attributes);
+void TXmltvReader::OnStart(void* self, const xmlChar* name, const xmlChar*, const xmlChar*, int,
+                           const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
+    static_cast<TXmltvReader*>(self)->Start(reinterpret_cast<const char*>(name), attributeCount,
+                                            attributes);
 }
-void XMLCALL TXmltvReader::OnEnd(void* self, const XML_Char*) {
+void TXmltvReader::OnEnd(void* self, const xmlChar*, const xmlChar*, const xmlChar*) {
     static_cast<TXmltvReader*>(self)->End();
 }
-void XMLCALL TXmltvReader::OnText(void* self, const XML_Char* text, int length) {
+void TXmltvReader::OnText(void* self, const xmlChar* text, int length) {
     auto* reader = static_cast<TXmltvReader*>(self);
-    if (reader->textDepth) reader->text.append(text, std::size_t(length));
+    if (reader->textDepth)
+        reader->text.append(reinterpret_cast<const char*>(text), std::size_t(length));
 }
 
-void TXmltvReader::Start(std::string_view name, const XML_Char** attributes) {
+void TXmltvReader::OnError(void* self, xmlErrorPtr e) {
+    auto* reader = static_cast<TXmltvReader*>(self);
+    if (e->level != XML_ERR_FATAL || !reader->error.empty()) return;
+    std::string message = e->message ? e->message : "unknown error";
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    reader->error = "malformed XML at line " + std::to_string(e->line) + ", column " +
+                    std::to_string(e->int2) + ": " + message;
+}
+
+void TXmltvReader::Start(std::string_view name, int attributeCount, const xmlChar** attributes) {
     ++depth;
     if (record == TRecord::None) {
         const bool channel = name == "channel";
         if (!channel && name != "programme") return;
         record = channel ? TRecord::Channel : TRecord::Programme;
         recordDepth = depth;
-        id = Attribute(attributes, channel ? "id" : "channel");
-        if (!channel) start = Attribute(attributes, "start");
+        id = Attribute(attributeCount, attributes, channel ? "id" : "channel");
+        if (!channel) start = Attribute(attributeCount, attributes, "start");
         haveText = false;
         text.clear();
         return;
@@ -72,18 +87,28 @@ void TXmltvReader::End() {
 }
 
 void TXmltvReader::Parse(const char* data, std::size_t size, bool last) {
-    XML_Parser p = parser.get();
-    // expat takes an int length: hand over big pieces in parts.
+    // libxml2 takes an int length: hand over big pieces in parts.
     while (size > INT_MAX / 2) {
         Parse(data, INT_MAX / 2, false);
         data += INT_MAX / 2;
         size -= INT_MAX / 2;
     }
-    if (XML_Parse(p, data, int(size), last) == XML_STATUS_OK) return;
-    throw std::runtime_error("malformed XML at line " +
-                             std::to_string(XML_GetCurrentLineNumber(p)) + ", column " +
-                             std::to_string(XML_GetCurrentColumnNumber(p) + 1) + ": " +
-                             XML_ErrorString(XML_GetErrorCode(p)));
+    // The parser guesses the encoding from the first four bytes it is given.
+    if (!context) {
+        head.append(data, size);
+        if (head.size() < 4 && !last) return;
+        if (head.empty()) throw std::runtime_error("the guide is empty");
+        context.reset(
+            xmlCreatePushParserCtxt(&handler, this, head.data(), int(head.size()), nullptr));
+        if (!context) throw std::runtime_error("cannot start the XML parser");
+        xmlCtxtUseOptions(context.get(), XML_PARSE_NONET);
+        data = nullptr;
+        size = 0;
+        if (!last && error.empty()) return;
+    }
+    if (error.empty()) xmlParseChunk(context.get(), data, int(size), last);
+    if (!error.empty()) throw std::runtime_error(error);
+    if (!context->wellFormed) throw std::runtime_error("malformed XML");
 }
 
 void TXmltvReader::Feed(std::string_view bytes) {
