@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "guide/StationFileNames.h"
-#include "guide/StationText.h"
 #include "guide/ZipWriter.h"
 #include "platform/Hive.h"
 
@@ -23,7 +22,19 @@ struct FileClose {
 } // namespace
 
 TGuidePacker::TGuidePacker(const TGuideWindow& window)
-    : week(window), reader(week), unpacker([this](std::string_view xml) { reader.Feed(xml); }) {}
+    : week(window), stations(window), reader(week),
+      unpacker([this](std::string_view xml) { reader.Feed(xml); }) {
+    week.OnLeave = [this](TGuideChannel& channel) { HandOver(channel); };
+}
+
+// A channel is handed over once: a guide that is not grouped by channel would
+// otherwise pack its channels again and again.
+void TGuidePacker::HandOver(TGuideChannel& channel) {
+    if (channel.handedOver || channel.programmes.empty()) return;
+    channel.handedOver = true;
+    stations.Submit(channel.index, std::move(channel.programmes));
+    channel.programmes = {};
+}
 
 void TGuidePacker::Feed(std::string_view bytes) {
     unpacker.Feed(bytes);
@@ -32,14 +43,26 @@ void TGuidePacker::Feed(std::string_view bytes) {
 std::string TGuidePacker::Finish() {
     unpacker.Finish();
     reader.Finish();
-    const std::vector<TGuideChannel*> stations = week.Stations();
-    if (stations.empty()) throw std::runtime_error("the guide has no programme in the window");
+    std::unordered_map<std::size_t, TPackedStation> packed = stations.Finish();
+    const std::vector<TGuideChannel*> channels = week.Stations();
+    if (channels.empty()) throw std::runtime_error("the guide has no programme in the window");
     TZipWriter zip;
     zip.AddFolder(Folder);
     TStationFileNames names;
-    for (TGuideChannel* station : stations)
-        zip.AddFile(Folder + names.Add(station->name),
-                    StationText(week.Window(), station->programmes));
+    for (TGuideChannel* channel : channels) {
+        const std::string name = Folder + names.Add(channel->name);
+        auto early = packed.find(channel->index);
+        if (early != packed.end() && channel->programmes.empty()) {
+            zip.AddFile(name, std::move(early->second.file));
+            continue;
+        }
+        // Programmes that came after the hand-over follow the earlier ones,
+        // so that equal starts keep the guide's order.
+        TProgrammeList all;
+        if (early != packed.end()) all = std::move(early->second.programmes);
+        all.Append(std::move(channel->programmes));
+        zip.AddFile(name, PackStation(week.Window(), all));
+    }
     return zip.Finish();
 }
 

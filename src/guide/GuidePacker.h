@@ -10,6 +10,7 @@
 #include "guide/GuideTime.h"
 #include "guide/GuideUnpacker.h"
 #include "guide/GuideWeek.h"
+#include "guide/StationPacker.h"
 #include "guide/XmltvReader.h"
 
 namespace guide {
@@ -25,7 +26,10 @@ public:
     std::string Finish();
 
 private:
+    void HandOver(TGuideChannel& channel);
+
     TGuideWeek week;
+    TStationPacker stations;
     TXmltvReader reader;
     TGuideUnpacker unpacker;
 };

@@ -4,13 +4,27 @@
 
 namespace guide {
 
-std::string OneLine(std::string_view text) {
-    // The XML parser hands over no control character but tab, CR and LF,
-    // so trimming every byte up to the space trims exactly those.
-    std::string line(Trim(text));
-    for (char& c : line)
-        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-    return line;
+// A title as the station text holds it: ASCII white space trimmed from both
+// ends, every inner CR, LF and tab one space. The XML parser hands over no
+// control character but tab, CR and LF, so trimming every byte up to the
+// space trims exactly those.
+void TProgrammeList::Add(std::int64_t start, std::string_view title) {
+    title = Trim(title);
+    const std::size_t at = titles.size();
+    titles.append(title);
+    for (std::size_t i = at; i < titles.size(); ++i)
+        if (titles[i] == '\r' || titles[i] == '\n' || titles[i] == '\t') titles[i] = ' ';
+    items.push_back({start, std::uint32_t(at), std::uint32_t(title.size())});
+}
+
+void TProgrammeList::Append(TProgrammeList&& later) {
+    const auto shift = std::uint32_t(titles.size());
+    titles += later.titles;
+    for (TGuideProgramme p : later.items) {
+        p.title += shift;
+        items.push_back(p);
+    }
+    later = {};
 }
 
 TGuideWeek::TGuideWeek(const TGuideWindow& window)
@@ -20,7 +34,7 @@ TGuideChannel& TGuideWeek::Channel(std::string_view id) {
     // Guides list a channel's programmes together: most look-ups repeat the last.
     if (last < channels.size() && channels[last].id == id) return channels[last];
     auto [it, added] = byId.try_emplace(std::string(id), channels.size());
-    if (added) channels.push_back({std::string(id), {}, false, {}});
+    if (added) channels.push_back({channels.size(), std::string(id), {}, false, {}});
     last = it->second;
     return channels[last];
 }
@@ -39,13 +53,18 @@ void TGuideWeek::AddProgramme(std::string_view channel, std::string_view start,
     if (!utc) return;
     const std::int64_t at = *utc - windowStart;
     if (at < 0 || at >= window.Seconds()) return;
-    Channel(channel).programmes.push_back({at, OneLine(title)});
+    TGuideChannel& to = Channel(channel);
+    if (lastProgramme != to.index && lastProgramme < channels.size() && OnLeave)
+        OnLeave(channels[lastProgramme]);
+    lastProgramme = to.index;
+    to.programmes.Add(at, title);
 }
 
 std::vector<TGuideChannel*> TGuideWeek::Stations() {
     std::vector<TGuideChannel*> stations;
     for (std::size_t i : declaredOrder)
-        if (!channels[i].programmes.empty()) stations.push_back(&channels[i]);
+        if (!channels[i].programmes.empty() || channels[i].handedOver)
+            stations.push_back(&channels[i]);
     return stations;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,15 +16,31 @@
 namespace guide {
 
 struct TGuideProgramme {
-    std::int64_t start; // seconds since the window's start
-    std::string title;  // UTF-8, trimmed, one line
+    std::int64_t start;          // seconds since the window's start
+    std::uint32_t title, length; // in the list's titles
+};
+
+// A channel's programmes in guide order, their titles (UTF-8, one line each)
+// in one string: one allocation per channel, not one per title.
+struct TProgrammeList {
+    std::vector<TGuideProgramme> items;
+    std::string titles;
+
+    bool empty() const { return items.empty(); }
+    void Add(std::int64_t start, std::string_view title); // as the guide has it
+    std::string_view Title(const TGuideProgramme& p) const {
+        return {titles.data() + p.title, p.length};
+    }
+    void Append(TProgrammeList&& later); // programmes read after these
 };
 
 struct TGuideChannel {
+    std::size_t index; // in the order first seen
     std::string id;
     std::string name; // UTF-8 station name
     bool declared = false;
-    std::vector<TGuideProgramme> programmes; // in guide order
+    TProgrammeList programmes;
+    bool handedOver = false; // earlier programmes went to OnLeave
 };
 
 class TGuideWeek {
@@ -34,8 +51,12 @@ public:
     void AddChannel(std::string_view id, std::string_view name, bool hasName);
     void AddProgramme(std::string_view channel, std::string_view start, std::string_view title);
 
+    // Called when a programme of another channel follows those of a channel.
+    std::function<void(TGuideChannel&)> OnLeave;
+
     const TGuideWindow& Window() const { return window; }
-    // The declared channels with a programme in the window, in guide order.
+    // The declared channels with a programme in the window (those handed over
+    // included), in guide order.
     std::vector<TGuideChannel*> Stations();
 
 private:
@@ -47,10 +68,7 @@ private:
     std::vector<std::size_t> declaredOrder;
     std::unordered_map<std::string, std::size_t> byId;
     std::size_t last = SIZE_MAX;
+    std::size_t lastProgramme = SIZE_MAX; // the channel of the last programme read
 };
-
-// A title or name as the station text holds it: ASCII white space trimmed
-// from both ends, every inner CR, LF and tab one space.
-std::string OneLine(std::string_view text);
 
 } // namespace guide

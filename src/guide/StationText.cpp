@@ -19,18 +19,19 @@ void DateLine(std::string& text, const QDate& day) {
     text += "\r\n";
 }
 
-void ProgrammeLine(std::string& text, const TGuideProgramme& p) {
+void ProgrammeLine(std::string& text, const TGuideProgramme& p, std::string_view title) {
     const int minutes = int(p.start % 86400 / 60);
     char time[16];
     std::snprintf(time, sizeof time, "%02d:%02d ", minutes / 60, minutes % 60);
     text += time;
-    text += p.title;
+    text += title;
     text += "\r\n";
 }
 
 } // namespace
 
-std::string StationText(const TGuideWindow& window, std::vector<TGuideProgramme>& programmes) {
+std::string StationText(const TGuideWindow& window, TProgrammeList& list) {
+    std::vector<TGuideProgramme>& programmes = list.items;
     std::stable_sort(
         programmes.begin(), programmes.end(),
         [](const TGuideProgramme& a, const TGuideProgramme& b) { return a.start < b.start; });
@@ -40,7 +41,7 @@ std::string StationText(const TGuideWindow& window, std::vector<TGuideProgramme>
     for (int d = 0; d < window.days; ++d) {
         DateLine(text, window.from.addDays(d));
         for (; next != programmes.end() && next->start / 86400 == d; ++next)
-            ProgrammeLine(text, *next);
+            ProgrammeLine(text, *next, list.Title(*next));
         text += "\r\n";
     }
     return platform::QStringToGbk(QString::fromUtf8(text.data(), qsizetype(text.size())));

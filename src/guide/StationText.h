@@ -13,6 +13,6 @@ namespace guide {
 
 // Sorts the programmes by start (equal starts keep the guide's order). Titles
 // GBK cannot encode hold "?" for each such character.
-std::string StationText(const TGuideWindow& window, std::vector<TGuideProgramme>& programmes);
+std::string StationText(const TGuideWindow& window, TProgrammeList& programmes);
 
 } // namespace guide

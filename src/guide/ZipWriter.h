@@ -10,6 +10,8 @@
 
 #include <zip.h>
 
+#include "guide/DeflatedFile.h"
+
 namespace guide {
 
 class TZipWriter {
@@ -22,6 +24,7 @@ public:
 
     void AddFolder(const std::string& name); // name ends in "/"
     void AddFile(const std::string& name, std::string content);
+    void AddFile(const std::string& name, TDeflatedFile file); // stored as deflated
     // The archive's bytes; the writer takes no more entries.
     std::string Finish();
 
@@ -34,11 +37,13 @@ private:
     };
     [[noreturn]] void Fail(const char* what);
     void Stamp(zip_int64_t index);
+    void Add(const std::string& name, zip_source_t* source, bool deflate);
 
     std::uint32_t dosDateTime;
     std::unique_ptr<zip_source_t, SourceFree> target; // the archive's bytes
     std::unique_ptr<zip_t, ArchiveDiscard> archive;
     std::deque<std::string> contents; // libzip reads them when the archive closes
+    std::deque<TDeflatedFile> deflated;
 };
 
 } // namespace guide

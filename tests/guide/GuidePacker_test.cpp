@@ -85,6 +85,28 @@ TEST(GuidePacker, SampleStationsComeBackFromTheirGuide) {
     }
 }
 
+// A channel's programmes may come in several runs: the later ones are packed
+// with the earlier ones, and equal starts keep the guide's order across runs.
+TEST(GuidePacker, ProgrammesOfAChannelInSeveralRuns) {
+    auto programme = [](const char* channel, const char* start, const char* title) {
+        return std::string("<programme channel=\"") + channel + "\" start=\"20261207" + start +
+               "00 +0800\"><title>" + title + "</title></programme>";
+    };
+    const std::string xml = "<tv><channel id=\"a\"/><channel id=\"b\"/>" +
+                            programme("a", "1200", "first") + programme("b", "0900", "b") +
+                            programme("a", "1200", "second") + programme("a", "1100", "early") +
+                            programme("b", "0800", "b early") + "</tv>";
+    TempDir dir;
+    const std::vector<ExtractedFile> files =
+        ExtractWithTheProgram(Pack(xml, Window(2026, 12, 7)), dir);
+    ASSERT_EQ(files.size(), 3u);
+    const std::string empty = "\r\n";
+    EXPECT_EQ(files[1].bytes.substr(0, files[1].bytes.find(empty + "\r\n")),
+              platform::QStringToGbk("26/12/07 星期一\r\n11:00 early\r\n12:00 first\r\n"
+                                     "12:00 second"));
+    EXPECT_NE(files[2].bytes.find("08:00 b early\r\n09:00 b\r\n"), std::string::npos);
+}
+
 struct BadGuide {
     const char* what;
     std::string bytes;
