@@ -54,9 +54,21 @@ void TGuideWeek::AddProgramme(std::string_view channel, std::string_view start,
     const std::int64_t at = *utc - windowStart;
     if (at < 0 || at >= window.Seconds()) return;
     TGuideChannel& to = Channel(channel);
-    if (lastProgramme != to.index && lastProgramme < channels.size() && OnLeave)
-        OnLeave(channels[lastProgramme]);
-    lastProgramme = to.index;
+    if (lastProgramme != to.index) {
+        if (lastProgramme < channels.size()) {
+            const TProgrammeList& left = channels[lastProgramme].programmes;
+            itemsHint = left.items.size();
+            titlesHint = left.titles.size();
+            if (OnLeave) OnLeave(channels[lastProgramme]);
+        }
+        // The channels of a guide have much the same number of programmes:
+        // room for as many as the last one had saves growing step by step.
+        if (to.programmes.items.capacity() == 0) {
+            to.programmes.items.reserve(itemsHint);
+            to.programmes.titles.reserve(titlesHint);
+        }
+        lastProgramme = to.index;
+    }
     to.programmes.Add(at, title);
 }
 

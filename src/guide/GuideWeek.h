@@ -69,6 +69,7 @@ private:
     std::unordered_map<std::string, std::size_t> byId;
     std::size_t last = SIZE_MAX;
     std::size_t lastProgramme = SIZE_MAX; // the channel of the last programme read
+    std::size_t itemsHint = 0, titlesHint = 0;
 };
 
 } // namespace guide
