@@ -13,6 +13,8 @@
 #include "QtBenchMain.h"
 #include "SampleSchedule.h"
 #include "U_FrmMain.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunFolder.h"
 
 namespace {
 

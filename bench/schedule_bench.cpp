@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "SampleSchedule.h"
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
 #include "U_TvSchedule.h"
 
 namespace {

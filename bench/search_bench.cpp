@@ -27,6 +27,7 @@
 
 #include "SampleSchedule.h"
 #include "U_FrmSearch.h"
+#include "U_MainFunBuild.h"
 #include "U_MainFunGui.h"
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"

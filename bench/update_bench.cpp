@@ -17,7 +17,8 @@
 #include "DemoArchive.h"
 #include "QtBenchMain.h"
 #include "U_FrmUpdate.h"
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunFolder.h"
 #include "platform/Registry.h"
 #include "ui_U_FrmUpdate.h"
 

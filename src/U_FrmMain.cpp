@@ -9,6 +9,7 @@
 #include "U_FrmSearch.h"
 #include "U_FrmUpdate.h"
 #include "U_FrmMainControls.h"
+#include "U_MainFunFolder.h"
 #include "platform/CodePage.h"
 #include "ui_U_FrmMain.h"
 

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "U_FrmSearchResults.h"
-#include "U_MainFun.h"
+#include "U_MainFunSearch.h"
 
 class QLabel;
 class QListWidget;

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "U_MainFun.h"
+#include "U_MainFunSearch.h"
 #include "platform/CodePage.h"
 
 // The matching rows of one station, sent from the worker to the dialog at

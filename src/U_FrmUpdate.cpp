@@ -2,7 +2,10 @@
 
 #include <QMessageBox>
 
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunFolder.h"
+#include "U_MainFunText.h"
+#include "U_MainFunUpdate.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "ui_U_FrmUpdate.h"
@@ -13,13 +16,9 @@ const char* const UpdatePath = "/download/showtime.zip";
 
 } // namespace
 
-std::string UpdateArchivePath() { return ProgramFolder() + "showtime.zip"; }
-std::string ExtractionFolder() {
-    const std::string& folder = ProgramFolder();
-    return folder.substr(0, folder.size() - 1);
+std::string TFrmUpdate::UpdateHost() {
+    return VIMBREL_UPDATE_HOST;
 }
-std::string StationFolderPath() { return ProgramFolder() + "节目单"; }
-std::string TFrmUpdate::UpdateHost() { return VIMBREL_UPDATE_HOST; }
 
 TFrmUpdate::TFrmUpdate(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -118,8 +117,9 @@ void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
     --extracting;
     if (extracting == 0) stationCache.Clear(); // the schedule holds the texts now
     // A close pressed meanwhile takes effect now that the extraction is over.
-    if (closePending && extracting == 0) QMetaObject::invokeMethod(this, [this] { done(1); },
-                                                                   Qt::QueuedConnection);
+    if (closePending && extracting == 0)
+        QMetaObject::invokeMethod(
+            this, [this] { done(1); }, Qt::QueuedConnection);
 }
 
 void TFrmUpdate::UnZip1End(QObject*, const std::string&, bool) {
@@ -135,7 +135,9 @@ void TFrmUpdate::btnCancelClick() {
     SetButtons(true, false, true);
 }
 
-void TFrmUpdate::btnCloseClick() { done(1); }
+void TFrmUpdate::btnCloseClick() {
+    done(1);
+}
 
 void TFrmUpdate::done(int result) {
     if (closed) return;
@@ -149,6 +151,10 @@ void TFrmUpdate::done(int result) {
     QDialog::done(result);
 }
 
-void TFrmUpdate::FormClose() { RemoveUpdateFiles(); }
+void TFrmUpdate::FormClose() {
+    RemoveUpdateFiles();
+}
 
-void TFrmUpdate::FormDestroy() { HttpGet.reset(); }
+void TFrmUpdate::FormDestroy() {
+    HttpGet.reset();
+}

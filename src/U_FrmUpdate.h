@@ -8,7 +8,7 @@
 #include <string>
 
 #include "U_HttpGet.h"
-#include "U_MainFun.h"
+#include "U_MainFunBuildCache.h"
 #include "archive/TUnZip.h"
 
 namespace Ui {
@@ -54,12 +54,7 @@ private:
 
     // The station files already read by this extraction's builds.
     TBuildCache stationCache;
-    int extracting = 0;      // nesting depth of HttpDoneFile
+    int extracting = 0; // nesting depth of HttpDoneFile
     bool closePending = false;
     bool closed = false;
 };
-
-// Paths of the update, all formed from the program folder.
-std::string UpdateArchivePath();   // showtime.zip
-std::string ExtractionFolder();    // the program folder without its separator
-std::string StationFolderPath();   // 节目单

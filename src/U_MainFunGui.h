@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "U_MainFun.h"
 #include "U_MainFunGuiModel.h"
+#include "U_MainFunSearch.h"
+#include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 
 class QProgressBar;

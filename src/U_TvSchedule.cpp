@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "U_MainFun.h"
+#include "U_MainFunText.h"
 #include "platform/Clock.h"
 
 using namespace platform;

@@ -5,7 +5,9 @@
 #include <random>
 
 #include "SampleSchedule.h"
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunSearch.h"
+#include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"
 #include "support/TempDir.h"

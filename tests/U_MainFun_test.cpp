@@ -5,7 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <random>
 
-#include "U_MainFun.h"
+#include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "support/TempDir.h"
 

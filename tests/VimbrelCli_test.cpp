@@ -7,7 +7,8 @@
 #include <filesystem>
 
 #include "SampleSchedule.h"
-#include "U_MainFun.h"
+#include "U_MainFunSearch.h"
+#include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "http/TestHttpServer.h"
 #include "platform/CodePage.h"

@@ -9,7 +9,10 @@
 
 #include "CommandLine.h"
 #include "U_HttpGet.h"
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunFolder.h"
+#include "U_MainFunSearch.h"
+#include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "archive/TUnZip.h"
 #include "guide/GuidePacker.h"

@@ -14,7 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "U_MainFun.h"
+#include "U_MainFunBuild.h"
+#include "U_MainFunFolder.h"
 #include "platform/CodePage.h"
 #include "support/TempDir.h"
 

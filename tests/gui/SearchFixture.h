@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "U_FrmSearch.h"
+#include "U_MainFunBuild.h"
 #include "U_MainFunGui.h"
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"
