@@ -21,6 +21,7 @@
 #endif
 
 #include "platform/Files.h"
+#include "platform/Handle.h"
 #include "platform/Registry.h"
 #include "platform/WinInet.h"
 
@@ -40,27 +41,11 @@ struct InternetCloser {
 };
 using InternetHandle = std::unique_ptr<void, InternetCloser>;
 
-class OutputFile {
-public:
-    explicit OutputFile(const std::string& name)
-        : handle(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS)) {}
-    ~OutputFile() { Close(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
-    bool Write(const char* data, DWORD count) {
-        DWORD done = 0;
-        return WriteFile(handle, data, count, &done) && done == count;
-    }
-    bool Close() {
-        if (!IsOpen()) return true;
-        return CloseHandle(std::exchange(handle, INVALID_HANDLE_VALUE));
-    }
-
-private:
-    HANDLE handle;
-};
+// A write that does not write every byte fails.
+bool WriteAll(const THandleOwner& file, const char* data, DWORD count) {
+    DWORD done = 0;
+    return WriteFile(file.get(), data, count, &done) && done == count;
+}
 
 // Qt's blocking queued call waits on a futex, which ThreadSanitizer cannot
 // see; these tell it what the call guarantees, as Qt's own QMutex does.
@@ -180,8 +165,8 @@ void TTvHttpGetThread::Download() {
     }
 
     Received = 0;
-    OutputFile file(FileName);
-    if (!file.IsOpen()) {
+    THandleOwner file(CreateFileA(FileName, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
+    if (!file.valid()) {
         Success = false;
         return;
     }
@@ -193,7 +178,7 @@ void TTvHttpGetThread::Download() {
     while (true) {
         if (Stopped(hsCheck4)) return;
         if (!InternetReadFile(request.get(), chunk, ChunkSize, &BytesRead) || BytesRead == 0) break;
-        if (Received + std::int64_t(BytesRead) > limit || !file.Write(chunk, BytesRead)) {
+        if (Received + std::int64_t(BytesRead) > limit || !WriteAll(file, chunk, BytesRead)) {
             sound = false;
             break;
         }
@@ -204,7 +189,7 @@ void TTvHttpGetThread::Download() {
         }
     }
     Success = sound && Received == ContentLength && !Terminated();
-    if (!file.Close()) Success = false;
+    if (!file.close()) Success = false;
 }
 
 // Runs ReportProgress on the GUI thread (the thread this object lives in) and

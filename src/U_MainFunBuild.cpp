@@ -6,6 +6,7 @@
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/Handle.h"
 
 using namespace platform;
 
@@ -13,33 +14,20 @@ namespace {
 
 const char* const CannotCreate = "无法创建文件";
 
-// Closes a handle when the build ends, however it ends.
-struct HandleOwner {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    ~HandleOwner() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-};
-
-struct FindOwner {
-    HFIND find = nullptr;
-    ~FindOwner() { FindClose(find); }
-};
-
 // Reads a whole file into buffer, and tells which file was read. The size
 // the file has when opened makes one read enough in the common case; it is
 // still read to its end, since it may grow meanwhile.
 void ReadStationFile(const std::string& path, std::string& buffer,
                      BY_HANDLE_FILE_INFORMATION& info) {
-    HandleOwner file{
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING)};
-    if (file.handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.handle, &info))
+    const THandleOwner file(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &info))
         throw EScheduleError("无法读取文件：" + path);
     buffer.resize(std::size_t(info.nFileSize > 0 ? info.nFileSize : 0) + 1);
     std::size_t filled = 0;
     for (;;) {
         DWORD done = 0;
-        if (!ReadFile(file.handle, buffer.data() + filled, DWORD(buffer.size() - filled), &done))
+        if (!ReadFile(file.get(), buffer.data() + filled, DWORD(buffer.size() - filled), &done))
             throw EScheduleError("无法读取文件：" + path);
         filled += done;
         if (filled < buffer.size()) break;
@@ -81,8 +69,8 @@ void WriteStations(TScheduleObject& schedule, std::string folder, const std::str
     cache.BeginBuild(folder);
     std::string names, offsets, text;
     WIN32_FIND_DATAA entry;
-    FindOwner listing{FindFirstFileNamesA(folder + mask, &entry)};
-    for (bool more = listing.find != nullptr; more; more = FindNextFileA(listing.find, &entry)) {
+    const TFindOwner listing(FindFirstFileNamesA(folder + mask, &entry));
+    for (bool more = listing.valid(); more; more = FindNextFileA(listing.get(), &entry)) {
         if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_VOLUME)) continue;
         std::size_t extLength = 0;
         if (!IsStationFile(entry.cFileName, extLength)) continue;
@@ -118,11 +106,11 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
                        const std::string& target, double buildTime, TBuildCache* cache) {
     // Hold the old file while the new one is written: a target that another
     // object holds (or that is read-only) fails before anything is written.
-    HandleOwner old;
+    THandleOwner old;
     if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
-        old.handle =
-            CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING);
-        if (old.handle == INVALID_HANDLE_VALUE) throw EScheduleError(CannotCreate);
+        old.reset(
+            CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING));
+        if (!old.valid()) throw EScheduleError(CannotCreate);
     }
     // The new file is written beside the target and replaces it only when
     // complete, so a failed build leaves the old schedule as it was.
@@ -140,7 +128,7 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
         throw;
     }
     stations.EndBuild();
-    if (!ReplaceTarget(building, target, old.handle != INVALID_HANDLE_VALUE, cache)) {
+    if (!ReplaceTarget(building, target, old.valid(), cache)) {
         DeleteFileA(building);
         throw EScheduleError(CannotCreate);
     }

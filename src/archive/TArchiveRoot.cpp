@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/Handle.h"
+
 namespace archive {
 
 using namespace platform;
@@ -52,20 +54,20 @@ void TArchiveRoot::SetArchiveFile(const std::string& path) {
         return;
     }
     fArchiveFile = Backslashed(path);
-    HANDLE file = CreateFileA(fArchiveFile, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    if (file == INVALID_HANDLE_VALUE) {
+    const THandleOwner file(
+        CreateFileA(fArchiveFile, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    if (!file.valid()) {
         fArcType = atNA;
         return;
     }
-    archiveSize = GetFileSizeEx(file);
+    archiveSize = GetFileSizeEx(file.get());
     headerState = {};
     directoryPosition = -1;
     endRecordPosition = -1;
     endRecord = {};
-    fArcType = Detect(file);
+    fArcType = Detect(file.get());
     if (fArcType == atZip && LowerExtension(fArchiveFile) == ".jar") fArcType = atJar;
     if (directoryPosition == -1) directoryPosition = 0;
-    CloseHandle(file);
 }
 
 TArcType TArchiveRoot::Detect(HANDLE file) {

@@ -38,11 +38,8 @@ std::string FolderOf(const std::string& relative) {
 
 TUnBase::TUnBase(QObject* parent) : TZipCommon(parent) {}
 
-TUnBase::~TUnBase() {
-    if (outFile != INVALID_HANDLE_VALUE) CloseHandle(outFile);
-    ReleaseOutputFolder();
-    if (archive != INVALID_HANDLE_VALUE) CloseHandle(archive);
-}
+// The owners close the archive, the output folder and any output file left open.
+TUnBase::~TUnBase() = default;
 
 void TUnBase::SetExtractDir(const std::string& value) {
     if (value.empty()) {
@@ -63,8 +60,7 @@ int TUnBase::Extract() {
     } catch (...) {
         result = fileCount; // a handler of the opening reports threw
     }
-    if (archive != INVALID_HANDLE_VALUE) CloseHandle(archive);
-    archive = INVALID_HANDLE_VALUE;
+    archive.reset();
     extractionRunning = false;
     return result;
 }
@@ -76,12 +72,12 @@ int TUnBase::Run() {
         ReportError("", "", E_FILENOTFOUND);
         return 0;
     }
-    archive = CreateFileA(ArchiveFile(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    if (archive == INVALID_HANDLE_VALUE) {
+    archive.reset(CreateFileA(ArchiveFile(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    if (!archive.valid()) {
         ReportError(ArchiveFile(), "", E_FOPEN);
         return 0;
     }
-    archiveSize = GetFileSizeEx(archive);
+    archiveSize = GetFileSizeEx(archive.get());
     totalCompressed = totalUncompressed = 0;
     newestDateTime = 0;
     passwordFailed = false;
@@ -96,8 +92,7 @@ int TUnBase::Run() {
     } catch (...) {
         // Run-ending errors were reported where they arose.
     }
-    if (outFile != INVALID_HANDLE_VALUE) CloseHandle(outFile);
-    outFile = INVALID_HANDLE_VALUE;
+    outFile.reset();
     ReleaseOutputFolder();
     entries.clear();
     try {
@@ -181,18 +176,15 @@ bool TUnBase::BeginStep(TEntryState& e) {
 // link there is followed.
 DWORD TUnBase::TargetAttributes(const TOutputPath& out) {
     if (out.Unsafe) return INVALID_FILE_ATTRIBUTES; // never written, so never "in the way"
-    HANDLE dir = OpenDirectoryBelowA(out.Base, FolderOf(out.Relative), false);
-    if (dir == INVALID_HANDLE_VALUE) return INVALID_FILE_ATTRIBUTES;
-    DWORD a = GetFileAttributesAtA(dir, LastComponent(out.Relative));
-    CloseHandle(dir);
-    return a;
+    const THandleOwner dir(OpenDirectoryBelowA(out.Base, FolderOf(out.Relative), false));
+    if (!dir.valid()) return INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesAtA(dir.get(), LastComponent(out.Relative));
 }
 
 void TUnBase::MakeWritable(const TOutputPath& out) {
-    HANDLE dir = OpenDirectoryBelowA(out.Base, FolderOf(out.Relative), false);
-    if (dir == INVALID_HANDLE_VALUE) return;
-    SetFileAttributesAtA(dir, LastComponent(out.Relative), FILE_ATTRIBUTE_ARCHIVE);
-    CloseHandle(dir);
+    const THandleOwner dir(OpenDirectoryBelowA(out.Base, FolderOf(out.Relative), false));
+    if (dir.valid())
+        SetFileAttributesAtA(dir.get(), LastComponent(out.Relative), FILE_ATTRIBUTE_ARCHIVE);
 }
 
 bool TUnBase::ConfirmOverwrite(TEntryState& e) {
@@ -245,31 +237,27 @@ bool TUnBase::ForceDirectories(const std::string& folder) {
 
 bool TUnBase::CreateDirectoryEntry(const TEntryState& e) {
     if (!ForceDirectories(e.Out.Base)) return false;
-    HANDLE dir = OpenDirectoryBelowA(e.Out.Base, e.Out.Relative, true);
-    if (dir == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(dir);
-    return true;
+    return THandleOwner(OpenDirectoryBelowA(e.Out.Base, e.Out.Relative, true)).valid();
 }
 
 bool TUnBase::CreateOutput(const TEntryState& e) {
     const std::string folder = FolderOf(e.Out.Relative);
-    if (outFolder == INVALID_HANDLE_VALUE || outFolderKey != e.Out.Base + folder) {
+    if (!outFolder.valid() || outFolderKey != e.Out.Base + folder) {
         ReleaseOutputFolder();
         if (!ForceDirectories(e.Out.Base)) return false;
-        outFolder = OpenDirectoryBelowA(e.Out.Base, folder, true);
-        if (outFolder == INVALID_HANDLE_VALUE) return false;
+        outFolder.reset(OpenDirectoryBelowA(e.Out.Base, folder, true));
+        if (!outFolder.valid()) return false;
         outFolderKey = e.Out.Base + folder;
     }
-    outFile = CreateFileAtA(outFolder, LastComponent(e.Out.Relative), GENERIC_WRITE,
-                            FILE_SHARE_NONE, CREATE_ALWAYS);
+    outFile.reset(CreateFileAtA(outFolder.get(), LastComponent(e.Out.Relative), GENERIC_WRITE,
+                                FILE_SHARE_NONE, CREATE_ALWAYS));
     outPath = e.Out.Path;
     writeReported = false;
-    return outFile != INVALID_HANDLE_VALUE;
+    return outFile.valid();
 }
 
 void TUnBase::ReleaseOutputFolder() {
-    if (outFolder != INVALID_HANDLE_VALUE) CloseHandle(outFolder);
-    outFolder = INVALID_HANDLE_VALUE;
+    outFolder.reset();
     outFolderKey.clear();
 }
 
@@ -285,16 +273,15 @@ std::uint32_t TUnBase::OutputDateTime(const TEntryState& e) const {
 }
 
 void TUnBase::CloseOutput(const TEntryState& e) {
-    if (outFile == INVALID_HANDLE_VALUE) return;
-    HANDLE file = outFile;
-    outFile = INVALID_HANDLE_VALUE;
-    SetFileDosDateTime(file, OutputDateTime(e));
+    if (!outFile.valid()) return;
+    THandleOwner file = std::move(outFile);
+    SetFileDosDateTime(file.get(), OutputDateTime(e));
     // Only the MS-DOS read-only bit means something here; it is applied
     // through the handle, never through a path that could have changed.
     if (RestoreFileAttr() && e.ExternalAttributes != FILE_ATTRIBUTE_ARCHIVE &&
         (e.ExternalAttributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesByHandle(file, FILE_ATTRIBUTE_READONLY);
-    if (!CloseHandle(file)) ReportError(e.Out.Path, "", E_FCLOSE);
+        SetFileAttributesByHandle(file.get(), FILE_ATTRIBUTE_READONLY);
+    if (!file.close()) ReportError(e.Out.Path, "", E_FCLOSE);
 }
 
 void TUnBase::CloseOutputQuietly(const TEntryState& e) {

@@ -96,10 +96,10 @@ protected:
     void AddToTotals(std::uint64_t compressed, std::uint64_t uncompressed, std::uint16_t flags,
                      std::uint32_t dosDateTime);
 
-    platform::HANDLE archive = platform::INVALID_HANDLE_VALUE;
+    platform::THandleOwner archive;
     // The folder the last output went to, kept open for the next entry:
     // station files all go to one folder.
-    platform::HANDLE outFolder = platform::INVALID_HANDLE_VALUE;
+    platform::THandleOwner outFolder;
     std::string outFolderKey;
     std::vector<TUnBaseHeaderObj> entries;
     std::uint64_t totalCompressed = 0, totalUncompressed = 0;

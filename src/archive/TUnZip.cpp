@@ -108,7 +108,7 @@ int TUnZip::WalkArchive() {
 
 int TUnZip::CentralWalk() {
     if (directoryPosition < 0) return 0;
-    TDirectoryReader reader(archive);
+    TDirectoryReader reader(archive.get());
     std::int64_t pos = directoryPosition;
     std::uint8_t raw[CentralHeaderSize];
     while (!cancelled) {
@@ -185,7 +185,8 @@ int TUnZip::LocalWalk() {
     }
     std::int64_t pos = directoryPosition;
     std::uint8_t first[4];
-    if (ReadAt(archive, pos, first, sizeof first) == sizeof first && Sig(first) == SpanningSig)
+    if (ReadAt(archive.get(), pos, first, sizeof first) == sizeof first &&
+        Sig(first) == SpanningSig)
         pos += 4;
     for (std::string head = ReadLocalHead(pos); !head.empty() && !cancelled;
          head = ReadLocalHead(pos)) {
@@ -215,7 +216,7 @@ int TUnZip::LocalWalk() {
 // empty when pos holds no complete local header.
 std::string TUnZip::ReadLocalHead(std::int64_t pos) {
     std::string head(LocalHeaderSize + 256, '\0');
-    head.resize(ReadAt(archive, pos, head.data(), head.size()));
+    head.resize(ReadAt(archive.get(), pos, head.data(), head.size()));
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.data());
     if (head.size() < LocalHeaderSize || Sig(bytes) != LocalHeaderSig) return "";
     const TLocalHeader h = ParseLocalHeader(bytes);
@@ -223,7 +224,7 @@ std::string TUnZip::ReadLocalHead(std::int64_t pos) {
     if (head.size() < full) {
         const std::size_t have = head.size();
         head.resize(full);
-        if (ReadAt(archive, pos + std::int64_t(have), head.data() + have, full - have) <
+        if (ReadAt(archive.get(), pos + std::int64_t(have), head.data() + have, full - have) <
             full - have)
             return "";
     }
@@ -332,7 +333,7 @@ bool TUnZip::WriteFileEntry(const TEntryState& e) {
     runningCrc = 0xFFFFFFFF;
     std::uint64_t size = e.CompressedSize;
     if (e.Encrypted) size = size > 12 ? size - 12 : 0; // the header the password check read
-    TArchiveSource source(archive, e.DataStart + (e.Encrypted ? 12 : 0), size,
+    TArchiveSource source(archive.get(), e.DataStart + (e.Encrypted ? 12 : 0), size,
                           e.Encrypted ? &crypto : nullptr);
     try {
         Dispatch(e, source);
@@ -404,7 +405,7 @@ bool TUnZip::TryPassword(const std::string& password, const std::uint8_t header[
 // high byte of the DOS time (sizes in a data descriptor) or of the CRC-32.
 bool TUnZip::CheckPassword(const TEntryState& e) {
     std::uint8_t header[12] = {};
-    if (ReadAt(archive, e.DataStart, header, sizeof header) < sizeof header) {
+    if (ReadAt(archive.get(), e.DataStart, header, sizeof header) < sizeof header) {
         ReportError(e.Out.Path, "", E_INVALIDPASSWORD);
         return false;
     }

@@ -40,7 +40,7 @@ void TZipCommon::RaiseError(const std::string& fileName, const std::string& exte
 
 bool TZipCommon::WriteOutput(const std::uint8_t* data, std::size_t size) {
     DWORD written = 0;
-    if (!WriteFile(outFile, data, DWORD(size), &written) && GetLastError() == ERROR_DISK_FULL) {
+    if (!WriteFile(outFile.get(), data, DWORD(size), &written) && GetLastError() == ERROR_DISK_FULL) {
         fileCount = 0;
         writeReported = true;
         RaiseError(ArchiveFile(), "", E_DISKFULL);

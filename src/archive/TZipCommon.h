@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/TArchiveRoot.h"
+#include "platform/Handle.h"
 
 namespace archive {
 
@@ -90,7 +91,7 @@ protected:
         if (fCpuType == cpt80486) fCpuType = cptAuto;
     }
 
-    platform::HANDLE outFile = platform::INVALID_HANDLE_VALUE;
+    platform::THandleOwner outFile;
     std::string outPath; // the output file's path, for reports
     std::uint32_t runningCrc = 0;
     int fileCount = 0;
