@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "U_MainFunText.h"
+#include "platform/ByteCursor.h"
 #include "platform/Clock.h"
 
 using namespace platform;
 
 namespace {
 
-constexpr std::int64_t FirstRecordOffset = 24;
 constexpr std::size_t WriteBlock = 1 << 20;
 const char* const CannotCreate = "无法创建文件";
 const char* const CannotWrite = "无法写入文件";
@@ -23,7 +23,8 @@ TScheduleObject::TScheduleObject(std::string fileName, std::uint16_t mode)
         CreateScheduleFile();
         return;
     }
-    FileHandle = CreateFileA(FileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING);
+    FileHandle =
+        CreateFileA(FileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING);
     if (!HasFile()) return;
     size = std::max<std::int64_t>(GetFileSizeEx(FileHandle), 0);
     if (!ReadExact(&Header, sizeof Header)) Header = {};
@@ -50,8 +51,8 @@ void TScheduleObject::Close() {
 // Writes what is pending; a created file is cut where its contents end.
 void TScheduleObject::Finish() {
     Flush();
-    if (created && (SetFilePointerEx(FileHandle, size, FILE_BEGIN) != size ||
-                    !SetEndOfFile(FileHandle)))
+    if (created &&
+        (SetFilePointerEx(FileHandle, size, FILE_BEGIN) != size || !SetEndOfFile(FileHandle)))
         throw EScheduleError(CannotWrite);
 }
 
@@ -63,7 +64,7 @@ void TScheduleObject::CreateScheduleFile() {
     created = true;
     if (!HasFile()) throw EScheduleError(CannotCreate);
     size = position = 0;
-    Header.IndexOffset = 16;
+    Header.IndexOffset = std::int32_t(HeaderSize); // the empty index block right after it
     Header.BuildTime = Now();
     IndexHead = {};
     Write(&Header, sizeof Header);
@@ -97,28 +98,35 @@ void TScheduleObject::WriteIndex(std::string_view names, std::string_view offset
         Seek(Header.IndexOffset);
     }
     IndexHead.NamesSize = std::int32_t(names.size());
-    IndexHead.StationCount = std::int32_t(offsets.size() / 4);
+    IndexHead.StationCount = std::int32_t(offsets.size() / OffsetWidth);
     Write(&IndexHead, sizeof IndexHead);
     Write(names.data(), names.size());
     Write(offsets.data(), offsets.size());
 }
 
 // A damaged file may claim any sizes: read only what the file holds, so that
-// nothing is read from outside it and no allocation exceeds its length.
+// nothing is read from outside it and no allocation exceeds its length. The
+// head is read through the cursor (a head cut off by the end of the file reads
+// as zeros); the names and offsets it announces are read in one go, as far as
+// the file holds them.
 void TScheduleObject::ReadIndex(std::string& names, std::string& offsets) {
     names.clear();
     offsets.clear();
     Seek(Header.IndexOffset);
-    if (!ReadExact(&IndexHead, sizeof IndexHead)) IndexHead = {};
+    std::uint8_t headBytes[sizeof(TIndexHead)];
+    TByteCursor head(headBytes, ReadExact(headBytes, sizeof headBytes) ? sizeof headBytes : 0);
+    IndexHead.StationCount = head.I32();
+    IndexHead.NamesSize = head.I32();
     if (IndexHead.NamesSize == 0) return;
-    std::int64_t left = size - position;
-    std::int64_t namesSize = std::clamp<std::int64_t>(IndexHead.NamesSize, 0, left);
-    names.resize(std::size_t(namesSize));
-    if (!ReadExact(names.data(), names.size())) return names.clear();
-    left -= namesSize;
-    std::int64_t count = std::clamp<std::int64_t>(IndexHead.StationCount, 0, left / 4);
-    offsets.resize(std::size_t(count * 4));
-    if (!ReadExact(offsets.data(), offsets.size())) offsets.clear();
+    const std::int64_t left = size - position, width = OffsetWidth;
+    const std::int64_t namesSize = std::clamp<std::int64_t>(IndexHead.NamesSize, 0, left);
+    const std::int64_t count =
+        std::clamp<std::int64_t>(IndexHead.StationCount, 0, (left - namesSize) / width);
+    std::string block(std::size_t(namesSize + count * width), '\0');
+    if (!ReadExact(block.data(), block.size())) return;
+    TByteCursor index(block);
+    names = index.Bytes(std::size_t(namesSize));
+    offsets = index.Bytes(std::size_t(count * width));
 }
 
 bool TScheduleObject::SelectStation(std::int32_t offset) {
@@ -148,8 +156,8 @@ bool TScheduleObject::ReadStationText(std::string& text) {
 
 std::string TScheduleObject::StationDisplayName() const {
     const void* zero = std::memchr(StationName, 0, sizeof StationName);
-    std::size_t n = zero ? std::size_t(static_cast<const char*>(zero) - StationName)
-                         : sizeof StationName;
+    std::size_t n =
+        zero ? std::size_t(static_cast<const char*>(zero) - StationName) : sizeof StationName;
     return std::string(StationName, n);
 }
 
@@ -199,13 +207,11 @@ std::vector<TStationEntry> ReadStationIndex(TScheduleObject& schedule) {
     schedule.ReadIndex(names, offsets);
     // The names text follows the line rule of station texts; pair as many
     // names as there are offsets.
-    TLines lines = TextLines(names);
-    std::size_t count = std::min(lines.size(), offsets.size() / 4);
+    const TLines lines = TextLines(names);
+    const std::size_t count = std::min(lines.size(), offsets.size() / TScheduleObject::OffsetWidth);
     stations.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::int32_t offset;
-        std::memcpy(&offset, offsets.data() + 4 * i, 4);
-        stations.push_back({std::string(lines[i]), offset});
-    }
+    TByteCursor offset(offsets);
+    for (std::size_t i = 0; i < count; ++i)
+        stations.push_back({std::string(lines[i]), offset.I32()});
     return stations;
 }

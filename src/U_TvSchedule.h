@@ -39,9 +39,11 @@ public:
 
 class TScheduleObject {
 public:
-    static constexpr std::uint16_t fmOpen = 2;       // open the existing file
+    static constexpr std::uint16_t fmOpen = 2;        // open the existing file
     static constexpr std::uint16_t fmCreate = 0xFFFF; // -1: create anew
     static constexpr int NameFieldSize = 101;
+    static constexpr std::size_t HeaderSize = sizeof(TScheduleHeader);
+    static constexpr std::size_t OffsetWidth = sizeof(std::int32_t); // a record offset
 
     // fmOpen never fails: an object whose file could not be opened simply has
     // none. fmCreate throws EScheduleError("无法创建文件") when it cannot create.

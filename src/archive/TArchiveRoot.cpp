@@ -29,11 +29,11 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
-// "PK" followed by a pair that marks something other than a plain ZIP.
+// "PK" followed by any pair but those that mark something other than a plain ZIP.
 bool IsPlainZipStart(const std::uint8_t* b) {
     if (b[0] != 'P' || b[1] != 'K') return false;
-    const int pair = b[2] << 8 | b[3];
-    return pair != 0x0102 && pair != 0x0708 && pair != 0x4734 && pair != 0x4735 && pair != 0x4349;
+    return std::find(std::begin(OtherPkSigs), std::end(OtherPkSigs), Sig(b)) ==
+           std::end(OtherPkSigs);
 }
 
 } // namespace
@@ -82,8 +82,8 @@ TArcType TArchiveRoot::Detect(HANDLE file) {
         return atZip;
     }
     // Spanned and multi-volume sets are not read.
-    if (head[0] == 'P' && head[1] == 'K' && head[2] == 7 && head[3] == 8) return atZipDS;
-    if (head[0] == 'P' && head[1] == 'K' && head[2] == 1 && head[3] == 2) return atZipMV;
+    if (Sig(head) == SpanningSig) return atZipDS;
+    if (Sig(head) == CentralHeaderSig) return atZipMV;
     // Anything else: an archive may still end in a ZIP central directory
     // (a self-extractor, or data put in front of a ZIP).
     std::int64_t pos = LocateEndRecord(file);
@@ -94,10 +94,6 @@ TArcType TArchiveRoot::Detect(HANDLE file) {
     headerState = {};
     return atUnknown;
 }
-
-namespace {
-constexpr std::uint64_t Low48Bits = (std::uint64_t(1) << 48) - 1;
-} // namespace
 
 std::int64_t TArchiveRoot::LocateEndRecord(HANDLE file) {
     const std::int64_t scanLength = archiveSize > ScanChunk ? ScanChunk : archiveSize - 1;
@@ -135,9 +131,8 @@ std::int64_t TArchiveRoot::FindEndRecord(HANDLE file, std::int64_t scanLength) {
         if (Sig(&tail[std::size_t(i)]) != EndRecordSig) continue;
         const std::int64_t pos = start + i;
         if (pos + std::int64_t(EndRecordSize) > archiveSize) continue;
-        std::uint8_t rec[EndRecordSize];
-        ReadAt(file, pos, rec, sizeof rec);
-        TEndRecord e = ParseEndRecord(rec);
+        TEndRecord e;
+        ParseEndRecord(std::span(tail).subspan(std::size_t(i)), e); // the record lies in the tail
         if (pos + std::int64_t(EndRecordSize) + e.CommentLength == archiveSize) {
             endRecord = e;
             return pos;
@@ -151,43 +146,39 @@ std::int64_t TArchiveRoot::FindEndRecord(HANDLE file, std::int64_t scanLength) {
 }
 
 void TArchiveRoot::ReadZip64Records(HANDLE file, std::int64_t endPos) {
+    // The locator lies right before the end record, the Zip64 end record right
+    // before the locator.
     std::uint8_t locator[Zip64LocatorSize];
-    if (ReadAt(file, endPos - 20, locator, sizeof locator) < sizeof locator ||
-        Sig(locator) != Zip64LocatorSig)
-        return;
+    const std::int64_t locatorPos = endPos - std::int64_t(Zip64LocatorSize);
+    const std::size_t gotLocator = ReadAt(file, locatorPos, locator, sizeof locator);
+    if (!ParseZip64Locator({locator, gotLocator}, zip64EndRecordOffset)) return;
     headerState.Include(htLocator);
-    TByteCursor l(locator, sizeof locator);
-    l.Skip(8);
-    zip64EndRecordOffset = l.U64();
     std::uint8_t record[Zip64EndRecordSize];
-    if (ReadAt(file, endPos - 76, record, sizeof record) < sizeof record ||
-        Sig(record) != Zip64EndRecordSig)
-        return;
+    const std::size_t gotRecord =
+        ReadAt(file, locatorPos - std::int64_t(Zip64EndRecordSize), record, sizeof record);
+    if (!ParseZip64EndRecord({record, gotRecord}, zip64CentralDirSize)) return;
     headerState.Include(htEnding64);
-    TByteCursor r(record, sizeof record);
-    r.Skip(40);
-    zip64CentralDirSize = r.U64();
 }
 
 std::int64_t TArchiveRoot::CheckCentralDirectory(HANDLE file, std::int64_t centralPos) {
     std::uint8_t central[CentralHeaderSize];
     if (ReadAt(file, centralPos, central, sizeof central) < sizeof central) return 0;
-    if (Sig(central) != CentralHeaderSig) {
+    TCentralHeader h;
+    if (!ParseCentralHeader(central, h)) {
         const std::int64_t scanLength = archiveSize > ScanChunk ? ScanChunk : archiveSize - 1;
         return FindLocalHeader(file, scanLength);
     }
     headerState.Include(htCentral);
-    TCentralHeader h = ParseCentralHeader(central);
-    if (h.LocalHeaderOffset == 0xFFFFFFFF && h.ExtraLength > 0) {
+    if (h.LocalHeaderOffset == Zip64Overflow && h.ExtraLength > 0) {
         std::string extra(h.ExtraLength, '\0');
         const std::int64_t at = centralPos + std::int64_t(CentralHeaderSize) + h.NameLength;
         extra.resize(ReadAt(file, at, extra.data(), extra.size()));
         ApplyZip64Extra(extra, h.UncompressedSize, h.CompressedSize, &h.LocalHeaderOffset);
     }
     std::uint8_t local[LocalHeaderSize];
-    if (ReadAt(file, std::int64_t(h.LocalHeaderOffset), local, sizeof local) == sizeof local &&
-        Sig(local) == LocalHeaderSig)
-        headerState.Include(htLocal);
+    const std::size_t got = ReadAt(file, std::int64_t(h.LocalHeaderOffset), local, sizeof local);
+    TLocalHeader l;
+    if (ParseLocalHeader({local, got}, l)) headerState.Include(htLocal);
     return centralPos;
 }
 

@@ -112,10 +112,11 @@ int TUnZip::CentralWalk() {
     std::int64_t pos = directoryPosition;
     std::uint8_t raw[CentralHeaderSize];
     while (!cancelled) {
+        // A header cut short by the end of the file reads as zeros past it.
         std::memset(raw, 0, sizeof raw);
         reader.Read(pos, raw, sizeof raw);
-        if (Sig(raw) != CentralHeaderSig) break;
-        TCentralHeader h = ParseCentralHeader(raw);
+        TCentralHeader h;
+        if (!ParseCentralHeader(raw, h)) break;
         const std::int64_t namePos = pos + std::int64_t(CentralHeaderSize);
         const std::string name = ConvertName(ReadString(reader, namePos, h.NameLength));
         const std::string extra = ReadString(reader, namePos + h.NameLength, h.ExtraLength);
@@ -190,7 +191,8 @@ int TUnZip::LocalWalk() {
         pos += 4;
     for (std::string head = ReadLocalHead(pos); !head.empty() && !cancelled;
          head = ReadLocalHead(pos)) {
-        TLocalHeader h = ParseLocalHeader(reinterpret_cast<const std::uint8_t*>(head.data()));
+        TLocalHeader h;
+        ParseLocalHeader(ByteSpan(head), h); // ReadLocalHead has checked it
         ApplyZip64Extra(std::string_view(head).substr(LocalHeaderSize + h.NameLength),
                         h.UncompressedSize, h.CompressedSize, nullptr);
         // Sizes that follow the data in a descriptor are unknown here: the
@@ -217,9 +219,8 @@ int TUnZip::LocalWalk() {
 std::string TUnZip::ReadLocalHead(std::int64_t pos) {
     std::string head(LocalHeaderSize + 256, '\0');
     head.resize(ReadAt(archive.get(), pos, head.data(), head.size()));
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.data());
-    if (head.size() < LocalHeaderSize || Sig(bytes) != LocalHeaderSig) return "";
-    const TLocalHeader h = ParseLocalHeader(bytes);
+    TLocalHeader h;
+    if (!ParseLocalHeader(ByteSpan(head), h)) return "";
     const std::size_t full = LocalHeaderSize + h.NameLength + h.ExtraLength;
     if (head.size() < full) {
         const std::size_t have = head.size();
@@ -234,8 +235,8 @@ std::string TUnZip::ReadLocalHead(std::int64_t pos) {
 
 bool TUnZip::ReadEntryState(const TUnBaseHeaderObj& entry, TEntryState& e) {
     const std::string& head = entry.LocalHead;
-    if (head.size() < LocalHeaderSize) return false;
-    TLocalHeader l = ParseLocalHeader(reinterpret_cast<const std::uint8_t*>(head.data()));
+    TLocalHeader l;
+    if (!ParseLocalHeader(ByteSpan(head), l)) return false;
     ApplyZip64Extra(std::string_view(head).substr(LocalHeaderSize + l.NameLength),
                     l.UncompressedSize, l.CompressedSize, nullptr);
     const std::int64_t at = std::int64_t(entry.LocalHeaderOffset);

@@ -2,31 +2,8 @@
 
 namespace archive {
 
-void TByteCursor::Skip(std::size_t n) {
-    if (!good || n > size - pos) {
-        good = false;
-        pos = size;
-        return;
-    }
-    pos += n;
-}
-
-std::uint64_t TByteCursor::Take(std::size_t n) {
-    if (!good || n > size - pos) {
-        good = false;
-        pos = size;
-        return 0;
-    }
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        v |= std::uint64_t(data[pos + i]) << (8 * i);
-    pos += n;
-    return v;
-}
-
-TLocalHeader ParseLocalHeader(const std::uint8_t* bytes) {
-    TByteCursor c(bytes, LocalHeaderSize);
-    TLocalHeader h;
+bool ParseLocalHeader(std::span<const std::uint8_t> bytes, TLocalHeader& h) {
+    TByteCursor c(bytes);
     h.Signature = c.U32();
     c.Skip(2); // version needed
     h.Flags = c.U16();
@@ -37,12 +14,11 @@ TLocalHeader ParseLocalHeader(const std::uint8_t* bytes) {
     h.UncompressedSize = c.U32();
     h.NameLength = c.U16();
     h.ExtraLength = c.U16();
-    return h;
+    return c.ok() && h.Signature == LocalHeaderSig;
 }
 
-TCentralHeader ParseCentralHeader(const std::uint8_t* bytes) {
-    TByteCursor c(bytes, CentralHeaderSize);
-    TCentralHeader h;
+bool ParseCentralHeader(std::span<const std::uint8_t> bytes, TCentralHeader& h) {
+    TByteCursor c(bytes);
     h.Signature = c.U32();
     c.Skip(4); // versions made by and needed
     h.Flags = c.U16();
@@ -58,12 +34,11 @@ TCentralHeader ParseCentralHeader(const std::uint8_t* bytes) {
     c.Skip(2); // internal attributes
     h.ExternalAttributes = c.U32();
     h.LocalHeaderOffset = c.U32();
-    return h;
+    return c.ok() && h.Signature == CentralHeaderSig;
 }
 
-TEndRecord ParseEndRecord(const std::uint8_t* bytes) {
-    TByteCursor c(bytes, EndRecordSize);
-    TEndRecord e;
+bool ParseEndRecord(std::span<const std::uint8_t> bytes, TEndRecord& e) {
+    TByteCursor c(bytes);
     e.Signature = c.U32();
     e.ThisDisk = c.U16();
     e.StartDisk = c.U16();
@@ -72,39 +47,48 @@ TEndRecord ParseEndRecord(const std::uint8_t* bytes) {
     e.CentralDirSize = c.U32();
     e.CentralDirOffset = c.U32();
     e.CommentLength = c.U16();
-    return e;
+    return c.ok() && e.Signature == EndRecordSig;
+}
+
+bool ParseZip64Locator(std::span<const std::uint8_t> bytes, std::uint64_t& endRecordOffset) {
+    TByteCursor c(bytes);
+    const std::uint32_t signature = c.U32();
+    c.Skip(4); // the disk of the Zip64 end record
+    const std::uint64_t offset = c.U64();
+    if (!c.ok() || signature != Zip64LocatorSig) return false;
+    endRecordOffset = offset;
+    return true;
+}
+
+bool ParseZip64EndRecord(std::span<const std::uint8_t> bytes, std::uint64_t& centralDirSize) {
+    TByteCursor c(bytes);
+    const std::uint32_t signature = c.U32();
+    c.Skip(36); // record size, versions, disks and entry counts
+    const std::uint64_t size = c.U64();
+    if (!c.ok() || signature != Zip64EndRecordSig) return false;
+    centralDirSize = size;
+    return true;
 }
 
 void ApplyZip64Extra(std::string_view extra, std::uint64_t& uncompressedSize,
                      std::uint64_t& compressedSize, std::uint64_t* localHeaderOffset) {
-    constexpr std::uint64_t Low48 = 0xFFFFFFFFFFFFull;
-    TByteCursor c(reinterpret_cast<const std::uint8_t*>(extra.data()), extra.size());
+    TByteCursor c(extra);
     while (c.Left() >= 4) {
-        std::uint16_t tag = c.U16();
-        std::uint16_t size = c.U16();
+        const std::uint16_t tag = c.U16();
+        const std::uint16_t size = c.U16();
         if (size > c.Left()) return;
-        if (tag != 0x0001) {
-            c.Skip(size);
-            continue;
-        }
-        TByteCursor field(
-            reinterpret_cast<const std::uint8_t*>(extra.data()) + (extra.size() - c.Left()), size);
-        // Only the fields whose 32-bit value overflowed are present, in this order.
-        if (uncompressedSize == 0xFFFFFFFF) {
-            std::uint64_t v = field.U64();
-            if (!field.ok()) return;
-            uncompressedSize = v & Low48;
-        }
-        if (compressedSize == 0xFFFFFFFF) {
-            std::uint64_t v = field.U64();
-            if (!field.ok()) return;
-            compressedSize = v & Low48;
-        }
-        if (localHeaderOffset && *localHeaderOffset == 0xFFFFFFFF) {
-            std::uint64_t v = field.U64();
-            if (!field.ok()) return;
-            *localHeaderOffset = v & Low48;
-        }
+        TByteCursor field(c.Bytes(size));
+        if (tag != Zip64ExtraTag) continue;
+        // Only the fields whose 32-bit value overflowed are present, in this
+        // order; a field cut short ends the parse, keeping those before it.
+        auto take = [&field](std::uint64_t& value) {
+            if (value != Zip64Overflow) return true;
+            const std::uint64_t v = field.U64();
+            if (field.ok()) value = v & Low48Bits;
+            return field.ok();
+        };
+        if (take(uncompressedSize) && take(compressedSize) && localHeaderOffset)
+            take(*localHeaderOffset);
         return;
     }
 }

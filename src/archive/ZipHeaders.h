@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
+
+#include "platform/ByteCursor.h"
 
 namespace archive {
 
@@ -27,26 +30,23 @@ inline constexpr std::uint16_t FlagEncrypted = 0x0001;
 inline constexpr std::uint16_t FlagDataDescriptor = 0x0008;
 inline constexpr std::uint32_t AttrDirectory = 0x10;
 
-// Little-endian reads over a byte range. A read past the end gives 0 and
-// clears ok() for good, so a record is checked once after all its fields.
-class TByteCursor {
-public:
-    TByteCursor(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
-    std::uint16_t U16() { return std::uint16_t(Take(2)); }
-    std::uint32_t U32() { return std::uint32_t(Take(4)); }
-    std::uint64_t U64() { return Take(8); }
-    void Skip(std::size_t n);
-    std::size_t Left() const { return size - pos; }
-    bool ok() const { return good; }
+// Bytes that start with "PK" but mark something other than a plain ZIP:
+// a central header first (a multi-volume set), a spanning marker, or one of
+// the other formats that begin with "PK".
+inline constexpr std::uint32_t OtherPkSigs[] = {CentralHeaderSig, SpanningSig, 0x34474B50,
+                                                0x35474B50, 0x49434B50};
 
-private:
-    std::uint64_t Take(std::size_t n);
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-    bool good = true;
-};
+// A Zip64 value replaces a 32-bit field that holds this; of the 64-bit value,
+// the low 48 bits are kept, which no real archive exceeds and which keeps
+// offset arithmetic on hostile values from overflowing.
+inline constexpr std::uint32_t Zip64Overflow = 0xFFFFFFFF;
+inline constexpr std::uint64_t Low48Bits = (std::uint64_t(1) << 48) - 1;
+inline constexpr std::uint16_t Zip64ExtraTag = 0x0001;
 
+using platform::ByteSpan;
+using platform::TByteCursor;
+
+// The signature at b: its first four bytes, little-endian.
 inline std::uint32_t Sig(const std::uint8_t* b) {
     return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
            std::uint32_t(b[3]) << 24;
@@ -91,14 +91,20 @@ struct TEndRecord {
     std::uint16_t CommentLength = 0;
 };
 
-TLocalHeader ParseLocalHeader(const std::uint8_t* bytes);     // 30 bytes
-TCentralHeader ParseCentralHeader(const std::uint8_t* bytes); // 46 bytes
-TEndRecord ParseEndRecord(const std::uint8_t* bytes);         // 22 bytes
+// Each parser reads its record from the start of bytes; false when bytes are
+// too short for it or do not start with its signature.
+bool ParseLocalHeader(std::span<const std::uint8_t> bytes, TLocalHeader& header);
+bool ParseCentralHeader(std::span<const std::uint8_t> bytes, TCentralHeader& header);
+bool ParseEndRecord(std::span<const std::uint8_t> bytes, TEndRecord& record);
+// The Zip64 end record's offset, from the locator right before the end record.
+bool ParseZip64Locator(std::span<const std::uint8_t> bytes, std::uint64_t& endRecordOffset);
+// The central directory's size, from the Zip64 end record before the locator.
+bool ParseZip64EndRecord(std::span<const std::uint8_t> bytes, std::uint64_t& centralDirSize);
 
 // Reads the extra field: a Zip64 extended-information field (tag 0x0001)
 // replaces, in order, the uncompressed size, the compressed size and (central
 // header only, offset given) the local header offset, each only where its
-// 32-bit field holds 0xFFFFFFFF; the low 48 bits of each are kept. Other tags
+// 32-bit field holds Zip64Overflow; the low 48 bits of each are kept. Other tags
 // are skipped by their size; a size past the end of the field ends the parse.
 void ApplyZip64Extra(std::string_view extra, std::uint64_t& uncompressedSize,
                      std::uint64_t& compressedSize, std::uint64_t* localHeaderOffset);
