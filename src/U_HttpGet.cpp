@@ -29,7 +29,11 @@ using namespace platform;
 
 namespace {
 
+// Each chunk read is one progress step handed to the GUI thread: callers see
+// the body arrive in 1025-byte steps (OnProgress's CurReadedSize grows by at
+// most this much), the pace the component has always reported at.
 constexpr DWORD ChunkSize = 1025;
+constexpr DWORD HttpStatusOk = 200;
 constexpr DWORD QueryBufferSize = 1024;
 // 46 characters and their terminating zero.
 constexpr char PostHeader[] = "Content-Type:application/x-www-form-urlencoded";
@@ -116,56 +120,76 @@ bool TTvHttpGetThread::Stopped(THttpGetStep Step) {
     return true;
 }
 
-// The handles close in reverse order of opening (request, connection,
-// Internet), after the file and the query buffer, whichever way the run ends.
+// The WinInet handles of one request. They close in reverse order of opening
+// (request, connection, Internet), after the file and the query buffer,
+// whichever way the run ends.
+struct TTvHttpGetThread::TRequest {
+    InternetHandle internet, connection, request;
+};
+
 void TTvHttpGetThread::Download() {
     std::string host, objectPath;
-    SplitUrl(URL, host, objectPath);
+    SplitUrl(Settings.URL, host, objectPath);
     if (Stopped(hsCheck1)) return;
-
-    InternetHandle internet(
-        InternetOpenA(Agent.empty() ? nullptr : Agent.c_str(),
-                      UseProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
-                      UseProxy ? ProxyServer.c_str() : nullptr, nullptr, 0));
-    InternetSetStopFlag(internet.get(), &StopRequested);
-    InternetHandle connection(InternetConnectA(internet.get(), host.c_str(),
-                                               INTERNET_DEFAULT_HTTP_PORT, UserName.c_str(),
-                                               Password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-    const char* acceptTypes[] = {AcceptTypes.c_str(), nullptr};
-    InternetHandle request(HttpOpenRequestA(connection.get(), PostQuery.empty() ? "GET" : "POST",
-                                            objectPath.c_str(), "HTTP/1.0", Referer.c_str(),
-                                            acceptTypes, UseCache ? 0 : INTERNET_FLAG_RELOAD, 0));
-    // Failures of the calls above surface as a failed query below.
-    if (PostQuery.empty())
-        HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
-    else
-        HttpSendRequestA(request.get(), PostHeader, PostHeaderLength, PostQuery.data(),
-                         DWORD(PostQuery.size()));
+    TRequest request;
+    OpenRequest(host, objectPath, request);
     if (Stopped(hsCheck2)) return;
+    bool hasLength = false;
+    if (!CheckResponse(request.request.get(), hasLength)) return;
+    ReceiveBody(request.request.get(), hasLength);
+}
 
+// Opens the Internet handle, the connection and the request, and sends it.
+// Failures of these calls surface as a failed query in CheckResponse.
+void TTvHttpGetThread::OpenRequest(const std::string& host, const std::string& objectPath,
+                                   TRequest& r) {
+    const TDownloadSettings& s = Settings;
+    r.internet.reset(
+        InternetOpenA(s.Agent.empty() ? nullptr : s.Agent.c_str(),
+                      s.UseProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
+                      s.UseProxy ? s.ProxyServer.c_str() : nullptr, nullptr, 0));
+    InternetSetStopFlag(r.internet.get(), &StopRequested);
+    r.connection.reset(InternetConnectA(r.internet.get(), host.c_str(), INTERNET_DEFAULT_HTTP_PORT,
+                                        s.UserName.c_str(), s.Password.c_str(),
+                                        INTERNET_SERVICE_HTTP, 0, 0));
+    const char* acceptTypes[] = {s.AcceptTypes.c_str(), nullptr};
+    r.request.reset(HttpOpenRequestA(r.connection.get(), s.PostQuery.empty() ? "GET" : "POST",
+                                     objectPath.c_str(), "HTTP/1.0", s.Referer.c_str(), acceptTypes,
+                                     s.UseCache ? 0 : INTERNET_FLAG_RELOAD, 0));
+    if (s.PostQuery.empty())
+        HttpSendRequestA(r.request.get(), nullptr, 0, nullptr, 0);
+    else
+        HttpSendRequestA(r.request.get(), PostHeader, PostHeaderLength, s.PostQuery.data(),
+                         DWORD(s.PostQuery.size()));
+}
+
+// Takes the content length and the status; false when the body is not to be
+// read.
+bool TTvHttpGetThread::CheckResponse(HINTERNET request, bool& hasLength) {
     auto queryBuffer = std::make_unique<char[]>(QueryBufferSize);
     DWORD length = QueryBufferSize, index = 0;
-    const bool hasLength = HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH,
-                                          queryBuffer.get(), &length, &index);
+    hasLength =
+        HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, queryBuffer.get(), &length, &index);
     Success = hasLength;
     // Anything but 200 (an error page, a redirect, no answer at all) is no
     // download, whatever its length says.
     DWORD status = 0, statusSize = sizeof status;
-    const bool isOk = HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+    const bool isOk = HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
                                      &status, &statusSize, nullptr) &&
-                      status == 200;
-    if (Stopped(hsCheck3)) return;
-    if (!isOk || (!hasLength && BinaryData)) {
-        Success = false;
-        return;
-    }
-    if (hasLength && !ParseContentLength(queryBuffer.get(), ContentLength)) {
-        Success = false;
-        return;
-    }
+                      status == HttpStatusOk;
+    if (Stopped(hsCheck3)) return false;
+    const bool readable = isOk && (hasLength || !Settings.BinaryData) &&
+                          (!hasLength || ParseContentLength(queryBuffer.get(), ContentLength));
+    if (!readable) Success = false;
+    return readable;
+}
 
+// Writes the body to FileName chunk by chunk, handing progress to the GUI
+// thread after each; Success tells whether all of it, and no more, came.
+void TTvHttpGetThread::ReceiveBody(HINTERNET request, bool hasLength) {
     Received = 0;
-    THandleOwner file(CreateFileA(FileName, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
+    THandleOwner file(
+        CreateFileA(Settings.FileName, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
     if (!file.valid()) {
         Success = false;
         return;
@@ -175,18 +199,13 @@ void TTvHttpGetThread::Download() {
     const std::int64_t limit = hasLength ? ContentLength : std::numeric_limits<std::int32_t>::max();
     char chunk[ChunkSize];
     bool sound = true;
-    while (true) {
+    while (sound) {
         if (Stopped(hsCheck4)) return;
-        if (!InternetReadFile(request.get(), chunk, ChunkSize, &BytesRead) || BytesRead == 0) break;
-        if (Received + std::int64_t(BytesRead) > limit || !WriteAll(file, chunk, BytesRead)) {
-            sound = false;
-            break;
-        }
+        if (!InternetReadFile(request, chunk, ChunkSize, &BytesRead) || BytesRead == 0) break;
+        sound = Received + std::int64_t(BytesRead) <= limit && WriteAll(file, chunk, BytesRead);
+        if (!sound) break;
         Received += std::int32_t(BytesRead);
-        if (OnProgress && !HandOverProgress()) {
-            sound = false;
-            break;
-        }
+        sound = !OnProgress || HandOverProgress();
     }
     Success = sound && Received == ContentLength && !Terminated();
     if (!file.close()) Success = false;
@@ -256,18 +275,7 @@ void TTvHttpGet::LetGo(TTvHttpGetThread* thread) {
 void TTvHttpGet::StartDownload() {
     if (Worker) return;
     auto* thread = new TTvHttpGetThread;
-    thread->AcceptTypes = AcceptTypes;
-    thread->Agent = Agent;
-    thread->URL = URL;
-    thread->FileName = FileName;
-    thread->UserName = UserName;
-    thread->Password = Password;
-    thread->PostQuery = PostQuery;
-    thread->Referer = Referer;
-    thread->BinaryData = BinaryData;
-    thread->UseCache = UseCache;
-    thread->UseProxy = UseProxy;
-    thread->ProxyServer = ProxyServer;
+    thread->Settings = static_cast<const TDownloadSettings&>(*this);
     thread->OnProgress = OnProgress;
     thread->StepHook = StepHook;
     thread->ToFile = true;
@@ -296,7 +304,7 @@ void TTvHttpGet::FinishDownload(TTvHttpGetThread* thread) {
     InFinish = true;
     try {
         if (thread->Success && !thread->Terminated()) {
-            if (OnDoneFile) OnDoneFile(this, thread->FileName, thread->ContentLength);
+            if (OnDoneFile) OnDoneFile(this, thread->Settings.FileName, thread->ContentLength);
         } else if (OnError) {
             OnError(this);
         }

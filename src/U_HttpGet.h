@@ -30,6 +30,24 @@ void SplitUrl(const std::string& URL, std::string& Host, std::string& ObjectPath
 // (empty, a sign, blanks, hex, too large) is no length.
 bool ParseContentLength(std::string_view Text, std::int32_t& Value);
 
+// The component's properties that make up one download. A worker takes a
+// copy when it starts, so that changing them meanwhile changes nothing for a
+// running download.
+struct TDownloadSettings {
+    std::string AcceptTypes = "*/*";
+    std::string Agent = "Brantock HTTPGet";
+    bool BinaryData = false;
+    std::string URL;
+    bool UseCache = false;
+    std::string FileName;
+    std::string UserName;
+    std::string Password;
+    std::string PostQuery;
+    std::string Referer;
+    bool UseProxy = false;
+    std::string ProxyServer;
+};
+
 // Where a worker's run lets a test step in: before each stop check, before a
 // progress hand-off, and after the run.
 enum THttpGetStep { hsCheck1 = 1, hsCheck2, hsCheck3, hsCheck4, hsProgress, hsRunEnd };
@@ -40,10 +58,7 @@ class TTvHttpGetThread : public QThread {
 public:
     TTvHttpGetThread() = default;
 
-    // Copies taken at the start, so that the component may change meanwhile.
-    std::string AcceptTypes, Agent, URL, FileName, UserName, Password, PostQuery, Referer,
-        ProxyServer;
-    bool BinaryData = false, UseCache = false, UseProxy = false;
+    TDownloadSettings Settings; // the component's, as they were at the start
     TOnProgressEvent OnProgress;
     THttpGetStepHook StepHook;
     bool ToFile = false; // the body goes to FileName (the only target there is)
@@ -63,7 +78,12 @@ protected:
 
 private:
     friend class TTvHttpGet;
+    struct TRequest;
+    // The run: open the request, check the response, receive the body.
     void Download();
+    void OpenRequest(const std::string& host, const std::string& objectPath, TRequest& request);
+    bool CheckResponse(void* request, bool& hasLength);
+    void ReceiveBody(void* request, bool hasLength);
     bool Stopped(THttpGetStep Step);
     bool HandOverProgress();
     Q_INVOKABLE void ReportProgress(); // on the GUI thread
@@ -76,7 +96,7 @@ private:
     bool InStep = false;
 };
 
-class TTvHttpGet : public QObject {
+class TTvHttpGet : public QObject, public TDownloadSettings {
     Q_OBJECT
     Q_PROPERTY(std::string AcceptTypes MEMBER AcceptTypes)
     Q_PROPERTY(std::string Agent MEMBER Agent)
@@ -108,19 +128,8 @@ public:
     // Throws platform::ERegistryException when a value cannot be read.
     bool ReadIEProxySettings(std::string& Proxy);
 
-    std::string AcceptTypes = "*/*";
-    std::string Agent = "Brantock HTTPGet";
-    bool BinaryData = false;
-    std::string URL;
-    bool UseCache = false;
-    std::string FileName;
-    std::string UserName;
-    std::string Password;
-    std::string PostQuery;
-    std::string Referer;
+    // The download's properties are those of TDownloadSettings.
     bool WaitThread = false;
-    bool UseProxy = false;
-    std::string ProxyServer;
     TOnProgressEvent OnProgress;
     TOnDoneFileEvent OnDoneFile;
     TOnDoneStringEvent OnDoneString; // no download ever raises it
