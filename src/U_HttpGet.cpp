@@ -20,6 +20,7 @@
 #include <sanitizer/tsan_interface.h>
 #endif
 
+#include "platform/AsciiCase.h"
 #include "platform/Files.h"
 #include "platform/Handle.h"
 #include "platform/Registry.h"
@@ -65,19 +66,13 @@ void HandOffRelease(void*) {}
 void HandOffAcquire(void*) {}
 #endif
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
 } // namespace
 
 void SplitUrl(const std::string& URL, std::string& Host, std::string& ObjectPath) {
     std::string rest = URL;
-    static const std::string scheme = "http://";
-    bool hasScheme = rest.size() >= scheme.size();
-    for (std::size_t i = 0; hasScheme && i < scheme.size(); ++i)
-        hasScheme = LowerAscii(rest[i]) == scheme[i];
-    if (hasScheme) rest.erase(0, scheme.size());
+    const std::string_view scheme = "http://";
+    if (SameTextAscii(std::string_view(rest).substr(0, scheme.size()), scheme))
+        rest.erase(0, scheme.size());
     const std::size_t slash = rest.find('/');
     if (slash == std::string::npos) {
         Host.clear();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "U_TvSchedule.h"
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Handle.h"
@@ -36,15 +37,11 @@ void ReadStationFile(const std::string& path, std::string& buffer,
     buffer.resize(filled);
 }
 
-// The extension from the last "." on, lower-cased in ASCII.
+// A station file's extension, from the last "." on, is ".txt" in any ASCII case.
 bool IsStationFile(const std::string& name, std::size_t& extLength) {
     std::size_t dot = name.find_last_of('.');
     extLength = dot == std::string::npos ? 0 : name.size() - dot;
-    if (extLength != 4) return false;
-    std::string ext = name.substr(dot);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return ext == ".txt";
+    return extLength == 4 && SameTextAscii(std::string_view(name).substr(dot), ".txt");
 }
 
 // The station's name and text: from the cache when the file is unchanged

@@ -24,13 +24,6 @@ QColor ScheduleRowColor(std::string_view weekday) {
     return EvenDayColor;
 }
 
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return lower;
-}
-
 TScheduleTableModel::TScheduleTableModel(QObject* parent) : QAbstractTableModel(parent) {
     SetFont(QFont());
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 
 struct TScheduleTableRow {
@@ -66,5 +67,5 @@ private:
 // The background of a schedule row by its weekday (GBK bytes): 星期一, 星期三,
 // 星期五 and 星期日 exactly get (227, 254, 226), any other text (218, 227, 252).
 QColor ScheduleRowColor(std::string_view weekday);
-// Maps A-Z to a-z and leaves every other byte (GBK included) as it is.
-std::string AsciiLower(std::string_view text);
+// Weekdays are compared after ASCII lower-casing.
+using platform::AsciiLower;

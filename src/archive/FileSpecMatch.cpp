@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/AsciiCase.h"
+
 namespace archive {
 
-namespace {
+using platform::AsciiLower;
+using platform::SameTextAscii;
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
+namespace {
 
 // Bytes of the character starting at text[i]: a UTF-8 lead byte takes its
 // continuation bytes along.
@@ -46,11 +47,6 @@ std::string FileNamePart(const std::string& text) {
     return sep == std::string::npos ? text : text.substr(sep + 1);
 }
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 bool WildcardMatch(const std::string& textIn, const std::string& maskIn) {
     const std::string mask = DropQueryAfterStar(maskIn);
     std::string text = textIn;
@@ -66,7 +62,7 @@ bool WildcardMatch(const std::string& textIn, const std::string& maskIn) {
         } else if (m < mask.size() && mask[m] == '?') {
             t += CharLength(text, t);
             ++m;
-        } else if (m < mask.size() && Lower(mask[m]) == Lower(text[t])) {
+        } else if (m < mask.size() && AsciiLower(mask[m]) == AsciiLower(text[t])) {
             ++t;
             ++m;
         } else if (starM != std::string::npos) {
@@ -85,13 +81,13 @@ bool MatchesFileSpec(const std::string& name, TStrings& fileSpec, bool recurseDi
     const std::string nameFolder = FolderPart(name);
     for (std::string& entry : fileSpec.Strings) {
         if (entry.empty()) continue;
-        if (SameTextIgnoringCase(entry, name)) return true;
+        if (SameTextAscii(entry, name)) return true;
         std::string mask = entry;
         std::replace(mask.begin(), mask.end(), '/', '\\');
         const std::string maskFolder = FolderPart(mask);
         std::string text;
         if (!recurseDirs) {
-            if (!SameTextIgnoringCase(maskFolder, nameFolder)) continue;
+            if (!SameTextAscii(maskFolder, nameFolder)) continue;
             text = name;
         } else {
             text = maskFolder.empty() ? FileNamePart(name) : name;

@@ -12,7 +12,6 @@ namespace archive {
 std::string FolderPart(const std::string& text);
 // Everything after the last "\" or ":".
 std::string FileNamePart(const std::string& text);
-bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
 // "*" matches any run of characters (also none), "?" exactly one character
 // (a UTF-8 sequence counts as one), every other character itself. A "?"

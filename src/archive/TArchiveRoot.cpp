@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/Handle.h"
 
 namespace archive {
@@ -23,10 +24,7 @@ std::string Backslashed(std::string path) {
 std::string LowerExtension(const std::string& path) {
     std::string::size_type dot = path.find_last_of(".\\:");
     if (dot == std::string::npos || path[dot] != '.') return "";
-    std::string ext = path.substr(dot);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return ext;
+    return AsciiLower(std::string_view(path).substr(dot));
 }
 
 // "PK" followed by any pair but those that mark something other than a plain ZIP.

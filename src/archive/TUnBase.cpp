@@ -6,6 +6,7 @@
 
 #include "archive/Err_Msgs.h"
 #include "archive/FileSpecMatch.h"
+#include "platform/AsciiCase.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 
@@ -207,7 +208,7 @@ bool TUnBase::ConfirmOverwrite(TEntryState& e) {
             TOutputPath target = newName == e.Out.Path ? e.Out : TrustedOutputPath(newName);
             ForceDirectories(target.Base);
             if (mode == omOverwrite) {
-                if (SameTextIgnoringCase(newName, e.Out.Path)) break;
+                if (SameTextAscii(newName, e.Out.Path)) break;
                 e.Out = target;
             }
         } while (!cancelled && mode != omSkip && fileThere(e.Out));

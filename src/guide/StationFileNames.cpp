@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 
 namespace guide {
@@ -36,8 +37,8 @@ std::string FoldAsciiCase(std::string_view gbk) {
         const unsigned char c = static_cast<unsigned char>(folded[i]);
         if (c >= 0x81)
             ++i;
-        else if (c >= 'A' && c <= 'Z')
-            folded[i] = char(c - 'A' + 'a');
+        else
+            folded[i] = platform::AsciiLower(folded[i]);
     }
     return folded;
 }

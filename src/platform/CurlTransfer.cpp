@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/AsciiCase.h"
 #include "platform/WinInet.h"
 
 namespace platform {
@@ -12,13 +13,6 @@ namespace {
 // Room for several of curl's largest writes, so that pauses stay rare.
 constexpr std::size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
 constexpr int PollSliceMs = 100; // how often a wait looks at the stop flag
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto low = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return low(x) == low(y);
-           });
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -127,7 +121,7 @@ bool CurlTransfer::Start(const TransferSetup& setup) {
 
 const std::string* CurlTransfer::Header(const std::string& name, std::size_t index) const {
     for (const auto& [key, value] : headers)
-        if (EqualsNoCase(key, name) && index-- == 0) return &value;
+        if (SameTextAscii(key, name) && index-- == 0) return &value;
     return nullptr;
 }
 
@@ -170,8 +164,8 @@ void CurlTransfer::HeaderLine(std::string_view line) {
 void CurlTransfer::DecideBodyEnd() {
     for (const char* name : {"Connection", "Proxy-Connection"}) {
         if (const std::string* v = Header(name, 0)) {
-            if (EqualsNoCase(*v, "close")) persistent = false;
-            if (EqualsNoCase(*v, "keep-alive")) persistent = true;
+            if (SameTextAscii(*v, "close")) persistent = false;
+            if (SameTextAscii(*v, "keep-alive")) persistent = true;
         }
     }
     const std::string* length = Header("Content-Length", 0);

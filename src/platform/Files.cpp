@@ -3,13 +3,14 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <functional>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AsciiCase.h"
 #include "platform/Clock.h"
 
 namespace platform {
@@ -19,19 +20,27 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 
 DWORD FromErrno(int e) {
     switch (e) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case EWOULDBLOCK:
+        return ERROR_SHARING_VIOLATION;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return ERROR_DISK_FULL;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    default: return ERROR_GEN_FAILURE;
+    case EFBIG:
+        return ERROR_DISK_FULL;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    default:
+        return ERROR_GEN_FAILURE;
     }
 }
 
@@ -40,7 +49,9 @@ bool Fail(DWORD code) {
     return false;
 }
 
-bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
+bool IsReadOnly(const struct stat& st) {
+    return (st.st_mode & 0222) == 0;
+}
 
 // Only the permission bits a user would expect; never set-user-ID or
 // executable bits from outside.
@@ -59,8 +70,12 @@ bool Lock(int fd, DWORD share) {
 
 } // namespace
 
-DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD code) { lastError = code; }
+DWORD GetLastError() {
+    return lastError;
+}
+void SetLastError(DWORD code) {
+    lastError = code;
+}
 
 std::string NativePath(const std::string& path) {
     std::string p = path;
@@ -78,7 +93,8 @@ static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition, bool regularOnl
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
     }
-    struct stat opened{}, now{};
+    struct stat opened {
+    }, now{};
     if (fstat(fd, &opened) != 0 || (regularOnly && !S_ISREG(opened.st_mode))) {
         close(fd);
         return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
@@ -111,14 +127,14 @@ HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD dis
         // but that it is not a folder: the builder opens thousands of these.
         int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
-        struct stat st{};
+        struct stat st {};
         if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
             close(fd);
             return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
         }
         return lastError = ERROR_SUCCESS, fd;
     }
-    struct stat before{};
+    struct stat before {};
     if (stat(p.c_str(), &before) == 0) {
         if (S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
         if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
@@ -170,8 +186,8 @@ HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD
     if (disposition == CREATE_ALWAYS) {
         // The usual case, a name not taken yet: a file this call made is
         // nobody else's and needs no further checks.
-        int fd = openat(dir, name.c_str(), OpenFlags(access, disposition) | O_EXCL | O_NOFOLLOW,
-                        0666);
+        int fd =
+            openat(dir, name.c_str(), OpenFlags(access, disposition) | O_EXCL | O_NOFOLLOW, 0666);
         if (fd >= 0) {
             if (Lock(fd, share)) return lastError = ERROR_SUCCESS, fd;
             close(fd);
@@ -179,15 +195,15 @@ HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD
         }
         if (errno != EEXIST) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
     }
-    struct stat before{};
+    struct stat before {};
     if (fstatat(dir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
         if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     }
     // O_NONBLOCK: a FIFO put there meanwhile must not hang the open (regular
     // files ignore it).
-    int fd = openat(dir, name.c_str(), OpenFlags(access, disposition) | O_NOFOLLOW | O_NONBLOCK,
-                    0666);
+    int fd =
+        openat(dir, name.c_str(), OpenFlags(access, disposition) | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0)
         return Fail(errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno)), INVALID_HANDLE_VALUE;
     return FinishOpen(fd, share, disposition, true, [&](struct stat& st) {
@@ -202,8 +218,7 @@ BOOL CloseHandle(HANDLE file) {
 
 // Reads until count bytes, the end of the file or an error; read(n, total)
 // reads at most n bytes into buffer + total.
-template <class Read>
-static BOOL ReadFully(Read read, void* buffer, DWORD count, DWORD* done) {
+template <class Read> static BOOL ReadFully(Read read, void* buffer, DWORD count, DWORD* done) {
     DWORD total = 0;
     while (total < count) {
         ssize_t n = read(static_cast<char*>(buffer) + total, count - total, total);
@@ -258,7 +273,7 @@ std::int64_t SetFilePointerEx(HANDLE file, std::int64_t distance, DWORD origin) 
 }
 
 std::int64_t GetFileSizeEx(HANDLE file) {
-    struct stat st{};
+    struct stat st {};
     if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno)), -1;
     return st.st_size;
 }
@@ -275,7 +290,7 @@ static DWORD AttributesOf(const struct stat& st, const std::string& name) {
 }
 
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
-    struct stat st{};
+    struct stat st {};
     if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno));
     info->dwFileAttributes = AttributesOf(st, {}); // a handle has no name to be hidden by
     info->nFileSize = st.st_size;
@@ -299,7 +314,7 @@ BOOL SetFileDosDateTime(HANDLE file, std::uint32_t dosDateTime) {
 
 BOOL DeleteFileA(const std::string& path) {
     const std::string p = NativePath(path);
-    struct stat st{};
+    struct stat st {};
     if (lstat(p.c_str(), &st) != 0) return Fail(FromErrno(errno));
     if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
     if (S_ISLNK(st.st_mode)) return unlink(p.c_str()) == 0 ? true : Fail(FromErrno(errno));
@@ -331,31 +346,32 @@ BOOL ExchangeFilesA(const std::string& a, const std::string& b) {
 
 DWORD GetFileAttributesA(const std::string& path) {
     std::string p = NativePath(path);
-    struct stat st{};
+    struct stat st {};
     if (stat(p.c_str(), &st) != 0) return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     std::string::size_type slash = p.find_last_of('/');
     return AttributesOf(st, slash == std::string::npos ? p : p.substr(slash + 1));
 }
 
 BOOL SetFileAttributesA(const std::string& path, DWORD attributes) {
     const std::string p = NativePath(path);
-    struct stat st{};
+    struct stat st {};
     if (lstat(p.c_str(), &st) != 0) return Fail(FromErrno(errno));
     if (S_ISLNK(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
     return chmod(p.c_str(), AttributeMode(st.st_mode, attributes)) == 0 ? true
-                                                                       : Fail(FromErrno(errno));
+                                                                        : Fail(FromErrno(errno));
 }
 
 BOOL SetFileAttributesByHandle(HANDLE file, DWORD attributes) {
-    struct stat st{};
+    struct stat st {};
     if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno));
     return fchmod(int(file), AttributeMode(st.st_mode, attributes)) == 0 ? true
                                                                          : Fail(FromErrno(errno));
 }
 
 DWORD GetFileAttributesAtA(HANDLE folder, const std::string& name) {
-    struct stat st{};
+    struct stat st {};
     if (name.empty() || fstatat(int(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return Fail(FromErrno(errno)), INVALID_FILE_ATTRIBUTES;
     if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_ARCHIVE;
@@ -363,7 +379,7 @@ DWORD GetFileAttributesAtA(HANDLE folder, const std::string& name) {
 }
 
 BOOL SetFileAttributesAtA(HANDLE folder, const std::string& name, DWORD attributes) {
-    struct stat st{};
+    struct stat st {};
     if (name.empty() || fstatat(int(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return Fail(FromErrno(errno));
     if (S_ISLNK(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
@@ -377,12 +393,12 @@ BOOL CreateDirectoryA(const std::string& path) {
 }
 
 BOOL FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 BOOL DirectoryExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -420,11 +436,10 @@ std::string ExpandFileName(const std::string& path) {
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
     if (mask == "*.*" || mask == "*") return true;
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
     // Iterative wildcard match with one backtrack point for the last "*".
     std::size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || lower(mask[m]) == lower(name[n]))) {
+        if (m < mask.size() && (mask[m] == '?' || AsciiLower(mask[m]) == AsciiLower(name[n]))) {
             ++n, ++m;
         } else if (m < mask.size() && mask[m] == '*') {
             starM = m++, starN = n;
@@ -434,7 +449,8 @@ bool MatchesMask(const std::string& name, const std::string& mask) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
     // "x.*" also takes "x", as folder listings do.
     if (m + 1 == mask.size() && mask[m] == '.') ++m;
     if (m + 2 == mask.size() && mask[m] == '.' && mask[m + 1] == '*') m += 2;
@@ -461,7 +477,7 @@ static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
             data->dwFileAttributes = KindOf(e->d_type == DT_DIR);
             return true;
         }
-        struct stat st{};
+        struct stat st {};
         if (fstatat(dirfd(f->dir), name.c_str(), &st, 0) != 0) continue; // dangling link
         const bool folder = S_ISDIR(st.st_mode);
         data->nFileSize = folder || f->namesOnly ? 0 : st.st_size;

@@ -6,19 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AsciiCase.h"
+
 namespace platform {
 namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 // Quoted text: backslash and quote escaped, control bytes as \xHH, other
 // bytes (GBK included) as they are.
@@ -41,7 +32,7 @@ std::string Quote(const std::string& s) {
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
-    c = Lower(c);
+    c = AsciiLower(c);
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
@@ -148,7 +139,7 @@ std::string Hive::Format() const {
 
 const Hive::Key* Hive::FindKey(const std::string& path) const {
     for (const Key& k : keys)
-        if (SameName(k.path, path)) return &k;
+        if (SameTextAscii(k.path, path)) return &k;
     return nullptr;
 }
 
@@ -170,14 +161,14 @@ const HiveValue* Hive::Find(const std::string& path, const std::string& name) co
     const Key* k = FindKey(path);
     if (!k) return nullptr;
     for (const HiveValue& v : k->values)
-        if (SameName(v.name, name)) return &v;
+        if (SameTextAscii(v.name, name)) return &v;
     return nullptr;
 }
 
 void Hive::Set(const std::string& path, const HiveValue& value) {
     Key& k = KeyFor(path);
     for (HiveValue& v : k.values)
-        if (SameName(v.name, value.name)) return void(v = value);
+        if (SameTextAscii(v.name, value.name)) return void(v = value);
     k.values.push_back(value);
 }
 
@@ -186,7 +177,7 @@ bool Hive::Remove(const std::string& path, const std::string& name) {
     if (!found) return false;
     auto& values = const_cast<Key*>(found)->values;
     for (auto it = values.begin(); it != values.end(); ++it)
-        if (SameName(it->name, name)) return values.erase(it), true;
+        if (SameTextAscii(it->name, name)) return values.erase(it), true;
     return false;
 }
 

@@ -12,6 +12,7 @@
 
 #include <curl/curl.h>
 
+#include "platform/AsciiCase.h"
 #include "platform/CurlTransfer.h"
 
 namespace platform {
@@ -116,13 +117,6 @@ bool SplitHeaders(const char* text, DWORD length, std::vector<std::string>& line
     return true;
 }
 
-bool SameText(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-    return true;
-}
-
 // WinInet takes a proxy list: "host:port" for every protocol, or entries such
 // as "http=host:port" apart by blanks or semicolons (the form Internet
 // Explorer keeps). The HTTP entry wins, else the first one for all protocols;
@@ -138,7 +132,7 @@ std::string HttpProxyFrom(const std::string& list) {
         const std::size_t eq = entry.find('=');
         if (eq == std::string::npos) {
             if (general.empty()) general = entry;
-        } else if (SameText(entry.substr(0, eq), "http")) {
+        } else if (SameTextAscii(entry.substr(0, eq), "http")) {
             return entry.substr(eq + 1);
         }
     }
