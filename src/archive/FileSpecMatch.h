@@ -13,10 +13,11 @@ std::string FolderPart(const std::string& text);
 // Everything after the last "\" or ":".
 std::string FileNamePart(const std::string& text);
 
-// "*" matches any run of characters (also none), "?" exactly one character
-// (a UTF-8 sequence counts as one), every other character itself. A "?"
-// right after a "*" is dropped. When the mask ends in "." and the text has
-// no ".", the text gets a "." first.
+// The wildcard match of folder listings (platform::MatchWildcards), with the
+// FileSpec's own rules: a "?" right after a "*" is dropped, and when the mask
+// ends in "." and the text has no ".", the text gets a "." first (a listing
+// mask takes such a text for a mask ending in ".*" too; MatchesFileSpec
+// retries with a "." instead).
 bool WildcardMatch(const std::string& text, const std::string& mask);
 
 // Whether name is selected by the first mask that accepts it. A mask without

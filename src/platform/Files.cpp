@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/AsciiCase.h"
 #include "platform/Clock.h"
+#include "platform/Wildcard.h"
 
 namespace platform {
 namespace {
@@ -436,25 +436,12 @@ std::string ExpandFileName(const std::string& path) {
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
     if (mask == "*.*" || mask == "*") return true;
-    // Iterative wildcard match with one backtrack point for the last "*".
-    std::size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || AsciiLower(mask[m]) == AsciiLower(name[n]))) {
-            ++n, ++m;
-        } else if (m < mask.size() && mask[m] == '*') {
-            starM = m++, starN = n;
-        } else if (starM != std::string::npos) {
-            m = starM + 1, n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*')
-        ++m;
-    // "x.*" also takes "x", as folder listings do.
-    if (m + 1 == mask.size() && mask[m] == '.') ++m;
-    if (m + 2 == mask.size() && mask[m] == '.' && mask[m + 1] == '*') m += 2;
-    return m == mask.size();
+    if (MatchWildcards(name, mask)) return true;
+    // A name without an extension is also taken by a mask ending in "." or
+    // ".*", as folder listings do ("x.*" takes "x").
+    const std::string_view m = mask;
+    return name.find('.') == std::string::npos && (m.ends_with('.') || m.ends_with(".*")) &&
+           MatchWildcards(name + ".", mask);
 }
 
 struct FindState {

@@ -96,9 +96,9 @@ DWORD GetFileAttributesA(const std::string& path);
 BOOL SetFileAttributesA(const std::string& path, DWORD attributes);
 BOOL SetFileAttributesByHandle(HANDLE file, DWORD attributes);
 BOOL CreateDirectoryA(const std::string& path);
-BOOL FileExists(const std::string& path);      // a file, not a folder
+BOOL FileExists(const std::string& path); // a file, not a folder
 BOOL DirectoryExists(const std::string& path);
-std::string GetCurrentDirectoryA();            // with a trailing separator
+std::string GetCurrentDirectoryA();                  // with a trailing separator
 std::string ExpandFileName(const std::string& path); // full path, "." and ".." resolved
 
 // Names from outside (an archive) placed below a trusted folder: a symbolic
@@ -139,8 +139,9 @@ HFIND FindFirstFileNamesA(const std::string& pattern, WIN32_FIND_DATAA* data);
 BOOL FindNextFileA(HFIND find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HFIND find);
 
-// Wildcard match of a file name against a mask the way folder listings do:
-// "*" any run, "?" one character, case-insensitive in ASCII, "*.*" all.
+// Wildcard match of a file name against a mask the way folder listings do
+// (platform::MatchWildcards): "*.*" and "*" take every name, and a mask
+// ending in "." or ".*" also takes a name without an extension.
 bool MatchesMask(const std::string& name, const std::string& mask);
 
 // Path separator of the platform, and "\" or "/" turned into it.

@@ -19,8 +19,8 @@ namespace {
 TEST(Files, ExclusiveHoldBlocksOpenCreateAndDelete) {
     TempDir dir;
     WriteAll(dir.file("f"), "data");
-    HANDLE held = CreateFileA(dir.file("f"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
-                              OPEN_EXISTING);
+    HANDLE held =
+        CreateFileA(dir.file("f"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileA(dir.file("f"), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
               INVALID_HANDLE_VALUE);
@@ -93,7 +93,8 @@ TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
     WIN32_FIND_DATAA e;
     HFIND f = FindFirstFileNamesA(dir.path() + "*.txt", &e);
     ASSERT_NE(f, nullptr);
-    do seen[e.cFileName] = e;
+    do
+        seen[e.cFileName] = e;
     while (FindNextFileA(f, &e));
     FindClose(f);
     ASSERT_EQ(seen.size(), 3u); // no dangling link, no sub (mask)
@@ -102,8 +103,8 @@ TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
     EXPECT_EQ(seen["to-folder.txt"].dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
 
     // The listing's file number is the file's own; a link has its own number.
-    HANDLE h = CreateFileA(dir.file("to-file.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           OPEN_EXISTING);
+    HANDLE h = CreateFileA(dir.file("to-file.txt"), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     BY_HANDLE_FILE_INFORMATION info;
     ASSERT_TRUE(GetFileInformationByHandle(h, &info));
     CloseHandle(h);
@@ -129,8 +130,8 @@ TEST(Files, ExchangeSwapsNamesAndOpenAlwaysKeepsContents) {
     EXPECT_FALSE(ExchangeFilesA(dir.file("a"), dir.file("missing")));
     EXPECT_EQ(ReadAll(dir.file("a")), "second");
 
-    HANDLE h = CreateFileA(dir.file("a"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
-                           OPEN_ALWAYS);
+    HANDLE h =
+        CreateFileA(dir.file("a"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD done = 0;
     ASSERT_TRUE(WriteFile(h, "S", 1, &done));
@@ -154,8 +155,8 @@ TEST(FolderWatch, ReportsEachChangedNameUntilTheFolderGoes) {
     EXPECT_TRUE(watch.TakeChanges(names));
     EXPECT_TRUE(names.empty());
 
-    WriteAll(w + "new", "n");                                     // created and written
-    std::filesystem::rename(w + "moved", w + "renamed");          // both names
+    WriteAll(w + "new", "n");                            // created and written
+    std::filesystem::rename(w + "moved", w + "renamed"); // both names
     std::filesystem::last_write_time(w + "kept", std::filesystem::file_time_type{}); // touched
     ASSERT_TRUE(watch.TakeChanges(names));
     const std::set<std::string> changed(names.begin(), names.end());
@@ -174,11 +175,23 @@ TEST(Files, MasksMatchLikeFolderListings) {
         const char* mask;
         bool match;
     } cases[] = {
-        {"a.txt", "*.*", true},   {"noext", "*.*", true},  {"A.TXT", "*.txt", true},
-        {"a.txt.bak", "*.txt", false}, {"ab", "a?", true}, {"a", "a?", false},
-        {"abc", "a*c", true},     {"abd", "a*c", false},   {"x", "*", true},
+        {"a.txt", "*.*", true},
+        {"noext", "*.*", true},
+        {"A.TXT", "*.txt", true},
+        {"a.txt.bak", "*.txt", false},
+        {"ab", "a?", true},
+        {"a", "a?", false},
+        {"abc", "a*c", true},
+        {"abd", "a*c", false},
+        {"x", "*", true},
+        {"\xE8\x8A\x82.txt", "?.txt", true}, // "?" is one character, not one byte
+        {"a*b", "a*", true},
+        {"noext", "noext.*", true},
+        {"noext", "*.", true},
+        {"x.txt", "*.", false},
     };
-    for (auto& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
+    for (auto& c : cases)
+        EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
 }
 
 TEST(Files, ExpandFileNameResolvesDots) {
