@@ -83,7 +83,7 @@ TLines TextLines(std::string_view text) {
     return lines;
 }
 
-std::string_view Trim(std::string_view text) {
+std::string_view TrimControls(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && static_cast<unsigned char>(text[b]) <= 0x20)
         ++b;
@@ -129,11 +129,11 @@ std::string SplitField(std::string_view text, std::string_view separator, int n)
 TStationRowReader::TLineKind TStationRowReader::Feed(std::string_view line, bool holdsSlash) {
     if (holdsSlash && IsDateLine(line)) {
         date = ConvertDate(line.substr(0, 8));
-        weekday = Trim(line.size() > 8 ? line.substr(8) : std::string_view());
+        weekday = TrimControls(line.size() > 8 ? line.substr(8) : std::string_view());
         ++dateLines;
         return lkDate;
     }
-    return Trim(line).empty() ? lkBlank : lkProgramme;
+    return TrimControls(line).empty() ? lkBlank : lkProgramme;
 }
 
 std::string_view ProgrammeTime(std::string_view line) {
@@ -141,7 +141,7 @@ std::string_view ProgrammeTime(std::string_view line) {
 }
 
 std::string_view ProgrammeTitle(std::string_view line) {
-    return Trim(line.size() > 5 ? line.substr(5) : std::string_view());
+    return TrimControls(line.size() > 5 ? line.substr(5) : std::string_view());
 }
 
 void TStationRowReader::RowInto(std::string_view line, ScheduleRow& row) const {

@@ -21,8 +21,9 @@ struct ScheduleRow {
     std::string Line;    // the programme line as read
 };
 
-// Removes bytes of value 0x20 and below from both ends.
-std::string_view Trim(std::string_view text);
+// Removes the blanks and control bytes (values 0x20 and below) from both
+// ends: what a station text counts as empty around its fields.
+std::string_view TrimControls(std::string_view text);
 // The parts of a programme line: its first 5 bytes, and the rest trimmed.
 std::string_view ProgrammeTime(std::string_view line);
 std::string_view ProgrammeTitle(std::string_view line);

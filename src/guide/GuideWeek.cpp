@@ -1,6 +1,6 @@
 #include "guide/GuideWeek.h"
 
-#include "U_MainFun.h"
+#include "U_MainFunText.h"
 
 namespace guide {
 
@@ -9,7 +9,7 @@ namespace guide {
 // control character but tab, CR and LF, so trimming every byte up to the
 // space trims exactly those.
 void TProgrammeList::Add(std::int64_t start, std::string_view title) {
-    title = Trim(title);
+    title = TrimControls(title);
     const std::size_t at = titles.size();
     titles.append(title);
     for (std::size_t i = at; i < titles.size(); ++i)
@@ -43,7 +43,7 @@ void TGuideWeek::AddChannel(std::string_view id, std::string_view name, bool has
     TGuideChannel& channel = Channel(id);
     if (channel.declared) return; // a second declaration of an id changes nothing
     channel.declared = true;
-    channel.name = hasName ? std::string(Trim(name)) : std::string(id);
+    channel.name = hasName ? std::string(TrimControls(name)) : std::string(id);
     declaredOrder.push_back(byId[channel.id]);
 }
 

@@ -14,7 +14,9 @@ namespace {
 constexpr std::size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
 constexpr int PollSliceMs = 100; // how often a wait looks at the stop flag
 
-std::string_view Trim(std::string_view s) {
+// HTTP's optional white space (blanks and tabs) around a header line, its
+// name and its value, and the line's own CR LF at its end.
+std::string_view TrimHeaderSpace(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     while (!s.empty() &&
@@ -145,7 +147,7 @@ void CurlTransfer::HeaderLine(std::string_view line) {
         persistent = line.substr(0, 8) == "HTTP/1.1";
         return;
     }
-    line = Trim(line);
+    line = TrimHeaderSpace(line);
     if (line.empty()) {
         if (statusCode >= 200) {
             headersDone = true;
@@ -155,8 +157,8 @@ void CurlTransfer::HeaderLine(std::string_view line) {
     }
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) return;
-    headers.emplace_back(std::string(Trim(line.substr(0, colon))),
-                         std::string(Trim(line.substr(colon + 1))));
+    headers.emplace_back(std::string(TrimHeaderSpace(line.substr(0, colon))),
+                         std::string(TrimHeaderSpace(line.substr(colon + 1))));
 }
 
 // A connection the server keeps open ends its body at Content-Length; one it
