@@ -6,16 +6,15 @@
 #include <filesystem>
 
 #include "U_FrmAbout.h"
+#include "U_FrmMainControls.h"
 #include "U_FrmSearch.h"
 #include "U_FrmUpdate.h"
-#include "U_FrmMainControls.h"
 #include "U_MainFunFolder.h"
 #include "platform/CodePage.h"
 #include "ui_U_FrmMain.h"
 
 namespace {
 
-const char* const StationCaption = "当前电视台：";
 const char* const Weekdays[] = {"星期一", "星期二", "星期三", "星期四",
                                 "星期五", "星期六", "星期日"};
 constexpr int LeftPanelWidth = 233;
@@ -102,11 +101,7 @@ void TFrmMain::SetUpControls() {
     table->horizontalHeader()->setSectionsClickable(false);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(19);
-    // The selection stays visible when the table loses the focus.
-    QPalette palette = table->palette();
-    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    table->setPalette(palette);
+    KeepSelectionVisible(table);
 
     ui->TabSet1->setShape(QTabBar::RoundedSouth);
     ui->TabSet1->setExpanding(false);

@@ -80,14 +80,11 @@ TFrmSearch::TFrmSearch(QWidget* parent, TScheduleObject* schedule, const QListWi
     list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
     QHeaderView* header = list->horizontalHeader();
     header->setSectionsClickable(false);
-    const int widths[] = {120, 80, 50, 50};
-    for (int column = 0; column < 4; ++column)
+    // The columns before the title have fixed widths.
+    const int widths[TSearchResultModel::colTitle] = {120, 80, 50, 50};
+    for (int column = 0; column < TSearchResultModel::colTitle; ++column)
         header->resizeSection(column, widths[column]);
-    // The selection stays as visible as it is with focus.
-    QPalette palette = list->palette();
-    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    list->setPalette(palette);
+    KeepSelectionVisible(list);
 
     ui->BarHint->setSizeGripEnabled(false);
     HintPanel = AddPanel(ui->BarHint, 200);

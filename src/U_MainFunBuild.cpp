@@ -13,8 +13,6 @@ using namespace platform;
 
 namespace {
 
-const char* const CannotCreate = "无法创建文件";
-
 // Reads a whole file into buffer, and tells which file was read. The size
 // the file has when opened makes one read enough in the common case; it is
 // still read to its end, since it may grow meanwhile.

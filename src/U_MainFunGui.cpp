@@ -9,8 +9,6 @@
 
 namespace {
 
-const char* const StationCaption = "当前电视台：";
-
 // A progress bar repaints itself at once whenever its text or bar changes,
 // which a fill of 5,000 lines would do a hundred times, at a cost far above
 // the fill's own. While it lives, the gauge keeps every position but is
@@ -59,6 +57,13 @@ StationSnapshot TakeStationSnapshot(const QListWidget* names, const QListWidget*
         snapshot.push_back({names->item(i)->data(GbkNameRole).toByteArray().toStdString(),
                             std::int32_t(offsets->item(i)->text().toLong())});
     return snapshot;
+}
+
+void KeepSelectionVisible(QAbstractItemView* view) {
+    QPalette palette = view->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
 }
 
 int SelectedIndex(const QListWidget* list) {

@@ -23,11 +23,17 @@ class QLabel;
 class QPainter;
 
 inline constexpr int GbkNameRole = Qt::UserRole;
+// Panel4's caption, followed by the name of the station shown.
+inline constexpr char StationCaption[] = "当前电视台：";
 
 void LoadStationList(TScheduleObject& schedule, QListWidget* names, QListWidget* offsets);
 // The (GBK name, record offset) pairs of the two lists, in list order, as far
 // as both lists reach.
 StationSnapshot TakeStationSnapshot(const QListWidget* names, const QListWidget* offsets);
+
+// Shows the selection of view as it is with the focus also when the view has
+// lost the focus, so that the row the user chose stays in sight.
+void KeepSelectionVisible(QAbstractItemView* view);
 
 // The row of the single selection of a list, or -1 when nothing is selected.
 int SelectedIndex(const QListWidget* list);

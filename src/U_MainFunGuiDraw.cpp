@@ -5,10 +5,6 @@
 
 namespace {
 
-// Colour values keep red in the low byte.
-QColor ColorValue(unsigned value) {
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
 constexpr unsigned StartColor = 16573402;  // (218, 227, 252), left edge of the gradient
 constexpr unsigned EndColor = 16366259;    // (179, 186, 249), right edge and the box fill
 constexpr unsigned NumberColor = 16711680; // (0, 0, 255)

@@ -2,13 +2,8 @@
 
 namespace {
 
-// Colour values keep red in the low byte: 14876387 is (227, 254, 226), 16573402
-// is (218, 227, 252).
-QColor ColorValue(unsigned value) {
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-const QColor OddDayColor = ColorValue(14876387);
-const QColor EvenDayColor = ColorValue(16573402);
+const QColor OddDayColor = ColorValue(14876387);  // (227, 254, 226)
+const QColor EvenDayColor = ColorValue(16573402); // (218, 227, 252)
 
 // 星期一, 星期三, 星期五, 星期日 in GBK.
 const std::string_view GreenDays[] = {"\xD0\xC7\xC6\xDA\xD2\xBB", "\xD0\xC7\xC6\xDA\xC8\xFD",

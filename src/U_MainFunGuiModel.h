@@ -64,6 +64,11 @@ private:
     mutable platform::GbkDecoder decode; // one for the whole table
 };
 
+// A colour value: red in the low byte, then green, then blue, high byte 0.
+inline QColor ColorValue(unsigned value) {
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
 // The background of a schedule row by its weekday (GBK bytes): 星期一, 星期三,
 // 星期五 and 星期日 exactly get (227, 254, 226), any other text (218, 227, 252).
 QColor ScheduleRowColor(std::string_view weekday);

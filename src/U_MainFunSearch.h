@@ -8,16 +8,11 @@
 #include <vector>
 
 #include "U_MainFunText.h"
-
-class TScheduleObject;
+#include "U_TvSchedule.h"
 
 // One (GBK name, record offset) pair per station, in list order: what a search
 // worker gets of the main window's station list.
-struct TStationSnapshotEntry {
-    std::string Name;
-    std::int32_t Offset;
-};
-using StationSnapshot = std::vector<TStationSnapshotEntry>;
+using StationSnapshot = std::vector<TStationEntry>;
 
 // The programme lines of one station that hold a search key, in line order,
 // each with the date and weekday of its date line. Kept from station to

@@ -12,8 +12,6 @@ using namespace platform;
 namespace {
 
 constexpr std::size_t WriteBlock = 1 << 20;
-const char* const CannotCreate = "无法创建文件";
-const char* const CannotWrite = "无法写入文件";
 
 } // namespace
 

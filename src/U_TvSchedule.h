@@ -36,6 +36,8 @@ class EScheduleError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+inline constexpr char CannotCreate[] = "无法创建文件";
+inline constexpr char CannotWrite[] = "无法写入文件";
 
 class TScheduleObject {
 public:

@@ -16,6 +16,10 @@
 
 namespace platform {
 
+// How long a connection may take, and how long a transfer may wait without a
+// byte, unless set otherwise: WinInet's own default.
+inline constexpr long DefaultTimeoutMs = 30000;
+
 struct TransferSetup {
     std::string url;
     std::string verb; // "GET", "POST", ...
@@ -25,8 +29,8 @@ struct TransferSetup {
     std::string userName, password, agent, referrer;
     std::vector<std::string> headers; // "Name: value" lines
     std::string body;                 // sent when the verb is POST
-    long connectTimeoutMs = 30000;
-    long receiveTimeoutMs = 30000;
+    long connectTimeoutMs = DefaultTimeoutMs;
+    long receiveTimeoutMs = DefaultTimeoutMs;
     const std::atomic<bool>* stop = nullptr;
 };
 
@@ -78,7 +82,7 @@ private:
     bool attached = false;
 
     const std::atomic<bool>* stop = nullptr;
-    long receiveTimeoutMs = 30000;
+    long receiveTimeoutMs = DefaultTimeoutMs;
     std::uint64_t activity = 0; // bytes seen so far, to tell a stalled transfer
 
     int statusCode = 0;

@@ -18,16 +18,16 @@
 namespace platform {
 namespace {
 
-std::atomic<long> defaultConnectTimeoutMs{30000};
-std::atomic<long> defaultReceiveTimeoutMs{30000};
+std::atomic<long> defaultConnectTimeoutMs{DefaultTimeoutMs};
+std::atomic<long> defaultReceiveTimeoutMs{DefaultTimeoutMs};
 
 // What a handle passes on to the handles opened from it.
 struct Settings {
     std::string agent;
     DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG;
     std::string proxy, proxyBypass;
-    long connectTimeoutMs = 30000;
-    long receiveTimeoutMs = 30000;
+    long connectTimeoutMs = DefaultTimeoutMs;
+    long receiveTimeoutMs = DefaultTimeoutMs;
     const std::atomic<bool>* stop = nullptr;
 };
 
