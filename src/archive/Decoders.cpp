@@ -8,23 +8,24 @@
 namespace archive {
 
 TDecodeResult DecodeEntry(const TDecodeEntry& entry, TDecodeSource& source, TDecodeSink& sink) {
-    bool known = (entry.method >= 1 && entry.method <= 6) || entry.method == 8 || entry.method == 9;
+    const bool known = (entry.method >= MethodShrunk && entry.method <= MethodImploded) ||
+                       entry.method == MethodDeflated || entry.method == MethodDeflate64;
     if (!known) return TDecodeResult::Unsupported;
     if (sink.Cancelled()) return TDecodeResult::Cancelled;
     // An empty entry may have no data at all (shrink and reduce have no end
     // code to read); there is nothing to decode.
     if (entry.uncompressedSize == 0) return TDecodeResult::Ok;
     switch (entry.method) {
-    case 1:
+    case MethodShrunk:
         return Unshrink(source, sink, entry.uncompressedSize);
-    case 6:
+    case MethodImploded:
         return Explode(entry.flags, source, sink, entry.uncompressedSize);
-    case 8:
+    case MethodDeflated:
         return Inflate(TInflateVariant::Deflate, source, sink, entry.uncompressedSize);
-    case 9:
+    case MethodDeflate64:
         return Inflate(TInflateVariant::Deflate64, source, sink, entry.uncompressedSize);
-    default: // 2 to 5: the compression factor is the method less one
-        return Unreduce(entry.method - 1, source, sink, entry.uncompressedSize);
+    default: // reduced: the compression factor runs from 1 with the method
+        return Unreduce(entry.method - MethodReduced1 + 1, source, sink, entry.uncompressedSize);
     }
 }
 

@@ -11,6 +11,16 @@
 
 namespace archive {
 
+// Compression methods, by their numbers in the ZIP format.
+inline constexpr std::uint16_t MethodStored = 0;
+inline constexpr std::uint16_t MethodShrunk = 1;
+inline constexpr std::uint16_t MethodReduced1 = 2; // reduced with compression factor 1, ...
+inline constexpr std::uint16_t MethodReduced4 = 5; // ... up to factor 4
+inline constexpr std::uint16_t MethodImploded = 6;
+inline constexpr std::uint16_t MethodTokenized = 7; // no writer makes it; no decoder reads it
+inline constexpr std::uint16_t MethodDeflated = 8;
+inline constexpr std::uint16_t MethodDeflate64 = 9;
+
 class TDecodeSource {
 public:
     // Up to count bytes of the entry's data; 0 when its data is used up or the
@@ -51,13 +61,13 @@ enum class TDecodeResult {
 
 struct TDecodeEntry {
     std::uint16_t method = 0;
-    std::uint16_t flags = 0;             // bit 1, bit 2: implode options
-    std::uint64_t compressedSize = 0;    // still to read (less the 12-byte encryption header)
+    std::uint16_t flags = 0;          // bit 1, bit 2: implode options
+    std::uint64_t compressedSize = 0; // still to read (less the 12-byte encryption header)
     std::uint64_t uncompressedSize = 0;
 };
 
-// Dispatches on the method: 1 unshrink, 2-5 unreduce, 6 explode, 8 inflate,
-// 9 Deflate64. Method 0 (stored) is copied by the extraction run itself.
+// Dispatches on the method: unshrink, unreduce, explode, inflate and
+// Deflate64. Stored data is copied by the extraction run itself.
 TDecodeResult DecodeEntry(const TDecodeEntry& entry, TDecodeSource& source, TDecodeSink& sink);
 
 } // namespace archive

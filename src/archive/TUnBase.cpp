@@ -6,6 +6,7 @@
 
 #include "archive/Err_Msgs.h"
 #include "archive/FileSpecMatch.h"
+#include "archive/ZipCrypto.h"
 #include "platform/AsciiCase.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -143,7 +144,8 @@ TOutputPath TUnBase::OutputPathOf(const std::string& name) {
 void TUnBase::AddToTotals(std::uint64_t compressed, std::uint64_t uncompressed, std::uint16_t flags,
                           std::uint32_t dosDateTime) {
     // The encryption header is not the entry's data.
-    if (flags & FlagEncrypted) compressed = compressed > 12 ? compressed - 12 : 0;
+    if (flags & FlagEncrypted)
+        compressed = compressed > EncryptionHeaderSize ? compressed - EncryptionHeaderSize : 0;
     totalCompressed += compressed;
     totalUncompressed += uncompressed;
     newestDateTime = std::max(newestDateTime, dosDateTime);

@@ -332,9 +332,10 @@ bool TUnZip::WriteFileEntry(const TEntryState& e) {
     progressFileTotal = e.UncompressedSize;
     progressFileDone = 0;
     runningCrc = 0xFFFFFFFF;
-    std::uint64_t size = e.CompressedSize;
-    if (e.Encrypted) size = size > 12 ? size - 12 : 0; // the header the password check read
-    TArchiveSource source(archive.get(), e.DataStart + (e.Encrypted ? 12 : 0), size,
+    // The encryption header, which the password check has read, is no data.
+    const std::size_t skipped = e.Encrypted ? EncryptionHeaderSize : 0;
+    const std::uint64_t size = e.CompressedSize > skipped ? e.CompressedSize - skipped : 0;
+    TArchiveSource source(archive.get(), e.DataStart + std::int64_t(skipped), size,
                           e.Encrypted ? &crypto : nullptr);
     try {
         Dispatch(e, source);
@@ -349,11 +350,11 @@ bool TUnZip::WriteFileEntry(const TEntryState& e) {
 }
 
 void TUnZip::Dispatch(const TEntryState& e, TArchiveSource& source) {
-    if (e.Method == 0) {
+    if (e.Method == MethodStored) {
         CopyStored(source);
         return;
     }
-    if (e.Method == 7 || e.Method > 9) {
+    if (e.Method == MethodTokenized || e.Method > MethodDeflate64) {
         ReportError(e.StoredName, "", E_UNKNMETH);
         return;
     }
@@ -397,15 +398,15 @@ void TUnZip::ReportDecodeResult(TDecodeResult result, const TEntryState& e) {
     }
 }
 
-bool TUnZip::TryPassword(const std::string& password, const std::uint8_t header[12],
-                         std::uint8_t checkByte) {
+bool TUnZip::TryPassword(const std::string& password,
+                         const std::uint8_t header[EncryptionHeaderSize], std::uint8_t checkByte) {
     return crypto.CheckPassword(password, header, checkByte);
 }
 
-// The traditional encryption's check: the 12-byte header must decrypt to the
+// The traditional encryption's check: the encryption header must decrypt to the
 // high byte of the DOS time (sizes in a data descriptor) or of the CRC-32.
 bool TUnZip::CheckPassword(const TEntryState& e) {
-    std::uint8_t header[12] = {};
+    std::uint8_t header[EncryptionHeaderSize] = {};
     if (ReadAt(archive.get(), e.DataStart, header, sizeof header) < sizeof header) {
         ReportError(e.Out.Path, "", E_INVALIDPASSWORD);
         return false;

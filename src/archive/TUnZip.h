@@ -43,7 +43,7 @@ private:
     void RefuseOverlappingEntries();
     bool ReadEntryState(const TUnBaseHeaderObj& entry, TEntryState& e);
     bool CheckPassword(const TEntryState& e);
-    bool TryPassword(const std::string& password, const std::uint8_t header[12],
+    bool TryPassword(const std::string& password, const std::uint8_t header[EncryptionHeaderSize],
                      std::uint8_t checkByte);
     bool WriteFileEntry(const TEntryState& e);
     void Dispatch(const TEntryState& e, TArchiveSource& source);

@@ -2,6 +2,8 @@
 
 #include "archive/Crc32.h"
 
+#include <algorithm>
+
 namespace archive {
 
 void TZipCrypto::Reset() {
@@ -24,7 +26,8 @@ std::uint8_t TZipCrypto::StreamByte() const {
 
 void TZipCrypto::InitKeys(std::string_view password) {
     Reset();
-    for (unsigned char c : password) UpdateKeys(c);
+    for (unsigned char c : password)
+        UpdateKeys(c);
 }
 
 void TZipCrypto::Decrypt(std::uint8_t* data, std::size_t size) {
@@ -34,14 +37,15 @@ void TZipCrypto::Decrypt(std::uint8_t* data, std::size_t size) {
     }
 }
 
-bool TZipCrypto::CheckPassword(std::string_view password, const std::uint8_t header[12],
+bool TZipCrypto::CheckPassword(std::string_view password,
+                               const std::uint8_t header[EncryptionHeaderSize],
                                std::uint8_t checkByte) {
     if (password.empty()) return false;
     InitKeys(password);
-    std::uint8_t copy[12];
-    for (int i = 0; i < 12; ++i) copy[i] = header[i];
-    Decrypt(copy, 12);
-    return copy[11] == checkByte;
+    std::uint8_t copy[EncryptionHeaderSize];
+    std::copy_n(header, EncryptionHeaderSize, copy);
+    Decrypt(copy, EncryptionHeaderSize);
+    return copy[EncryptionHeaderSize - 1] == checkByte;
 }
 
 } // namespace archive

@@ -8,6 +8,10 @@
 
 namespace archive {
 
+// The header in front of an encrypted entry's data, which the password check
+// reads: it is not part of the entry's compressed data.
+inline constexpr std::size_t EncryptionHeaderSize = 12;
+
 class TZipCrypto {
 public:
     TZipCrypto() { Reset(); }
@@ -18,7 +22,7 @@ public:
     // header: the last decrypted byte must equal checkByte (the high byte of
     // the DOS time with flag bit 3, else of the CRC-32). An empty password
     // never verifies. On success the keys stand after the header.
-    bool CheckPassword(std::string_view password, const std::uint8_t header[12],
+    bool CheckPassword(std::string_view password, const std::uint8_t header[EncryptionHeaderSize],
                        std::uint8_t checkByte);
 
 private:
