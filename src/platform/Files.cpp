@@ -429,7 +429,7 @@ std::string ExpandFileName(const std::string& path) {
         }
         i = j + 1;
     }
-    if (out.empty()) out = "/";
+    if (out.empty()) out.push_back('/');
     if (p.back() == '/' && out.back() != '/') out += '/';
     return out;
 }
