@@ -134,14 +134,19 @@ void BM_ScrollStationList(benchmark::State& state) {
         QApplication::processEvents();
     QListWidget* list = form.lbTvSets();
     list->setCurrentRow(1500);
-    auto* delegate = static_cast<TStationItemDelegate*>(list->itemDelegate());
-    long paints = 0;
-    auto draw = delegate->OnDrawItem;
-    delegate->OnDrawItem = [&](QListWidget* control, int index, QRect rect, QStyle::State s,
-                               QPainter* canvas) {
-        ++paints;
-        draw(control, index, rect, s, canvas);
+    // The form's delegate, counting its paints.
+    struct TCountingDelegate : TStationItemDelegate {
+        using TStationItemDelegate::TStationItemDelegate;
+        void paint(QPainter* painter, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) const override {
+            ++paints;
+            TStationItemDelegate::paint(painter, option, index);
+        }
+        mutable long paints = 0;
     };
+    auto* delegate = new TCountingDelegate(list);
+    list->setItemDelegate(delegate);
+    long& paints = delegate->paints;
     int value = 0;
     Step(*list, value);
     paints = 0;

@@ -85,8 +85,7 @@ void TFrmMain::SetUpControls() {
     ui->Splitter1->setStretchFactor(1, 1);
     ui->Splitter1->setSizes({LeftPanelWidth, std::max(width() - LeftPanelWidth, SplitterMinSize)});
 
-    stationDelegate = new TStationItemDelegate(ui->lbTvSets);
-    ui->lbTvSets->setItemDelegate(stationDelegate);
+    ui->lbTvSets->setItemDelegate(new TStationItemDelegate(ui->lbTvSets));
 
     images = MakeFolderImages();
     model = new TScheduleTableModel(this);
@@ -140,10 +139,6 @@ void TFrmMain::ConnectHandlers() {
             ui->Splitter1->setSizes(
                 {0, ui->Splitter1->sizes().value(0) + ui->Splitter1->sizes().value(1)});
     });
-    stationDelegate->OnDrawItem = [this](QListWidget* control, int index, QRect rect,
-                                         QStyle::State state, QPainter* canvas) {
-        lbTvSetsDrawItem(control, index, rect, state, canvas);
-    };
 }
 
 void TFrmMain::Guarded(const std::function<void()>& body) {
@@ -248,11 +243,6 @@ void TFrmMain::TBXItem5Click() {
 
 void TFrmMain::TBXItem4Click() {
     close();
-}
-
-void TFrmMain::lbTvSetsDrawItem(QListWidget* control, int index, QRect rect, QStyle::State state,
-                                QPainter* canvas) {
-    DrawStationItem(control, canvas, index, state, rect);
 }
 
 void TFrmMain::lvSchedulesSelectItem(const QItemSelection& selected,

@@ -41,8 +41,6 @@ public:
     void TBXItem5Click(); // about
     void TBXItem4Click(); // exit
     void TabSet1Change(int index);
-    void lbTvSetsDrawItem(QListWidget* control, int index, QRect rect, QStyle::State state,
-                          QPainter* canvas);
     // Selects the first row of a weekday and scrolls it fully into view.
     void JumpToWeekday(const QString& dayText);
 
@@ -76,7 +74,6 @@ private:
     std::unique_ptr<Ui::TFrmMain> ui;
     std::unique_ptr<TScheduleObject> schedule;
     TScheduleTableModel* model = nullptr;
-    TStationItemDelegate* stationDelegate = nullptr;
     std::array<QPixmap, 2> images;
     bool selectingInCode = false; // a selection the program makes raises no click
 };

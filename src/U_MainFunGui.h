@@ -9,7 +9,6 @@
 #include <QStyledItemDelegate>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,28 +51,26 @@ void FillScheduleTable(const TLines& lines, TScheduleTableModel* lvSchedules, QP
 inline constexpr int StationItemHeight = 23;
 
 // Paints one entry of the station list: the gradient (selected) or white
-// background, the numbered box and the name. rect is the entry in the list's
-// client coordinates, its left edge at 0 and its right edge exclusive.
+// background, the box with the entry's number (its row plus one) and its name
+// (the model's Qt::DisplayRole), in font. Of state only the selected flag
+// counts. rect is the entry in the list's client coordinates, its left edge at
+// 0 and its right edge exclusive.
+void DrawStationItem(QPainter* canvas, const QModelIndex& entry, const QFont& font,
+                     QStyle::State state, QRect rect);
+// The same for entry index of list, in the list's font.
 void DrawStationItem(const QListWidget* list, QPainter* canvas, int index, QStyle::State state,
                      QRect rect);
 
-// The delegate of lbTvSets: fixed-height entries painted by OnDrawItem (the
-// form's lbTvSetsDrawItem), then the style's focus rectangle around the entry
+// The delegate of lbTvSets: fixed-height entries painted by DrawStationItem
+// from the model's data, then the style's focus rectangle around the entry
 // that holds the keyboard focus.
 class TStationItemDelegate : public QStyledItemDelegate {
 public:
-    using TDrawItemEvent = std::function<void(QListWidget* control, int index, QRect rect,
-                                              QStyle::State state, QPainter* canvas)>;
-    explicit TStationItemDelegate(QListWidget* list);
+    explicit TStationItemDelegate(QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-    TDrawItemEvent OnDrawItem;
-
-private:
-    QListWidget* list;
 };
 
 // The two 16x16 line icons of the schedule table: 0 closed folder, 1 open folder.

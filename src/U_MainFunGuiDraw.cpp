@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -40,8 +41,8 @@ void FillGradient(QPainter* canvas, const QRect& rect) {
 
 } // namespace
 
-void DrawStationItem(const QListWidget* list, QPainter* canvas, int index, QStyle::State state,
-                     QRect rect) {
+void DrawStationItem(QPainter* canvas, const QModelIndex& entry, const QFont& font,
+                     QStyle::State state, QRect rect) {
     const bool selected = state & QStyle::State_Selected;
     const int L = rect.left(), T = rect.top(), R = rect.left() + rect.width();
     canvas->save();
@@ -58,35 +59,38 @@ void DrawStationItem(const QListWidget* list, QPainter* canvas, int index, QStyl
     canvas->fillRect(box, Qt::black);
     canvas->fillRect(box.adjusted(1, 1, -1, -1), fill);
 
-    QFont font = list->font();
-    font.setPointSize(8);
-    font.setBold(selected);
-    canvas->setFont(font);
+    QFont numberFont = font;
+    numberFont.setPointSize(8);
+    numberFont.setBold(selected);
+    canvas->setFont(numberFont);
     canvas->setPen(ColorValue(NumberColor));
     canvas->setBackgroundMode(Qt::TransparentMode);
     canvas->setClipRect(box);
-    canvas->drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::number(index + 1));
+    canvas->drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::number(entry.row() + 1));
 
     // No mnemonic flag: an ampersand in a name is drawn as itself.
     const QRect nameArea(L + 30, T, R - (L + 30), rect.height());
     canvas->setClipRect(nameArea);
-    canvas->setFont(list->font());
+    canvas->setFont(font);
     canvas->setPen(Qt::black);
-    const QListWidgetItem* item = list->item(index);
-    if (item && nameArea.width() > 0)
+    if (entry.isValid() && nameArea.width() > 0)
         canvas->drawText(nameArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         item->text());
+                         entry.data(Qt::DisplayRole).toString());
     canvas->restore();
 }
 
-TStationItemDelegate::TStationItemDelegate(QListWidget* list)
-    : QStyledItemDelegate(list), list(list) {}
+void DrawStationItem(const QListWidget* list, QPainter* canvas, int index, QStyle::State state,
+                     QRect rect) {
+    DrawStationItem(canvas, list->model()->index(index, 0), list->font(), state, rect);
+}
+
+TStationItemDelegate::TStationItemDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
 void TStationItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
     // The entry spans the list's client width from its left edge.
-    const QRect rect(0, option.rect.top(), list->viewport()->width(), option.rect.height());
-    if (OnDrawItem) OnDrawItem(list, index.row(), rect, option.state, painter);
+    const QRect rect(0, option.rect.top(), option.rect.right() + 1, option.rect.height());
+    DrawStationItem(painter, index, option.font, option.state, rect);
     if (option.state & QStyle::State_HasFocus) {
         // As the item views draw theirs: styles that show focus only after
         // keyboard use are told that it happened.
@@ -95,7 +99,8 @@ void TStationItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         focus.rect = rect;
         focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
         focus.backgroundColor = option.palette.color(QPalette::Base);
-        list->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, list);
+        const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
     }
 }
 
