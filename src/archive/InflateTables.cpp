@@ -61,6 +61,46 @@ void Replicate(std::uint32_t* table, unsigned first, unsigned size, unsigned str
         table[i] = entry;
 }
 
+// How many codewords there are of each length; [0] counts nothing.
+using TCodeCounts = unsigned[MaxCodeLength + 1];
+
+// false when a length is longer than deflate allows.
+bool CountLengths(const std::uint8_t* lengths, unsigned numSymbols, TCodeCounts& count) {
+    std::fill_n(count, MaxCodeLength + 1, 0u);
+    for (unsigned symbol = 0; symbol < numSymbols; ++symbol) {
+        if (lengths[symbol] > MaxCodeLength) return false;
+        ++count[lengths[symbol]];
+    }
+    count[0] = 0;
+    return true;
+}
+
+// Kraft: the code space the codewords leave over, negative when there are more
+// codewords of a length than the space left for them (over-subscribed); and
+// the longest length in use.
+int CodeSpaceLeft(const TCodeCounts& count, unsigned& maxLength) {
+    int left = 1;
+    maxLength = 0;
+    for (unsigned length = 1; length <= MaxCodeLength; ++length) {
+        left = 2 * left - int(count[length]);
+        if (left < 0) return left;
+        if (count[length] != 0) maxLength = length;
+    }
+    return left;
+}
+
+// The symbols that have a codeword, in canonical order: by codeword length,
+// then by symbol. Gives their number.
+unsigned SortSymbols(const std::uint8_t* lengths, unsigned numSymbols, const TCodeCounts& count,
+                     std::uint16_t* sorted) {
+    unsigned offset[MaxCodeLength + 2] = {};
+    for (unsigned length = 1; length <= MaxCodeLength; ++length)
+        offset[length + 1] = offset[length] + count[length];
+    for (unsigned symbol = 0; symbol < numSymbols; ++symbol)
+        if (lengths[symbol] != 0) sorted[offset[lengths[symbol]]++] = std::uint16_t(symbol);
+    return offset[MaxCodeLength + 1];
+}
+
 } // namespace
 
 const TDeflateFormat& DeflateFormat() {
@@ -73,30 +113,13 @@ const TDeflateFormat& Deflate64Format() {
 bool BuildDecodeTable(std::uint32_t* table, std::size_t capacity, unsigned tableBits,
                       const std::uint8_t* lengths, unsigned numSymbols,
                       const std::uint32_t* symbolEntries) {
-    unsigned count[MaxCodeLength + 1] = {};
-    for (unsigned symbol = 0; symbol < numSymbols; ++symbol) {
-        if (lengths[symbol] > MaxCodeLength) return false; // longer than deflate allows
-        ++count[lengths[symbol]];
-    }
-    count[0] = 0;
-
-    // Kraft: more codewords of a length than the code space left is over-subscribed.
-    int left = 1;
+    TCodeCounts count;
+    if (!CountLengths(lengths, numSymbols, count)) return false;
     unsigned maxLength = 0;
-    for (unsigned length = 1; length <= MaxCodeLength; ++length) {
-        left = 2 * left - int(count[length]);
-        if (left < 0) return false; // over-subscribed
-        if (count[length] != 0) maxLength = length;
-    }
-
-    // Symbols in canonical order: by codeword length, then by symbol.
-    unsigned offset[MaxCodeLength + 2] = {};
-    for (unsigned length = 1; length <= MaxCodeLength; ++length)
-        offset[length + 1] = offset[length] + count[length];
+    const int left = CodeSpaceLeft(count, maxLength);
+    if (left < 0) return false; // over-subscribed
     std::uint16_t sorted[NumLitLenSymbols];
-    for (unsigned symbol = 0; symbol < numSymbols; ++symbol)
-        if (lengths[symbol] != 0) sorted[offset[lengths[symbol]]++] = std::uint16_t(symbol);
-    unsigned numCodes = offset[MaxCodeLength + 1];
+    const unsigned numCodes = SortSymbols(lengths, numSymbols, count, sorted);
 
     const unsigned rootSize = 1u << tableBits;
     if (left > 0) std::fill(table, table + rootSize, EntryInvalid); // incomplete: gaps stay invalid
