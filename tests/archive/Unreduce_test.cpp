@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 using namespace decodetest;
 using archive::TDecodeResult;
@@ -23,7 +24,7 @@ public:
             w.Bits(std::uint32_t(set.size()), 6).Bytes(set);
         }
     }
-    TReducedStream& Bytes(std::initializer_list<int> bytes) {
+    TReducedStream& Bytes(const std::vector<int>& bytes) {
         for (int byte : bytes) {
             if (!sets[last].empty()) w.Bits(1, 1);
             w.Bits(std::uint32_t(byte), 8);
@@ -63,82 +64,75 @@ protected:
     int lengthMask = 0x7F >> (GetParam() - 1);
 };
 
-TEST_P(Unreduce, Literals) {
-    EXPECT_EQ(Decode(factor, TReducedStream().Text("reduced").Finish(), 7), "reduced");
-}
-
-TEST_P(Unreduce, EscapedDle) {
-    EXPECT_EQ(Decode(factor, TReducedStream().Bytes({'x', 144, 0, 'y'}).Finish(), 3), "x\x90y");
-}
-
-// 144 V W: length V & mask, plus 3; distance W + 1.
-TEST_P(Unreduce, ShortMatch) {
-    std::string stream = TReducedStream().Text("abcd").Bytes({144, 5, 3}).Finish();
-    EXPECT_EQ(Decode(factor, stream, 12), "abcdabcdabcd");
-}
-
-// A length field equal to the mask takes one more length byte.
-TEST_P(Unreduce, LongMatch) {
-    std::string stream = TReducedStream().Text("x").Bytes({144, lengthMask, 10, 0}).Finish();
-    EXPECT_EQ(Decode(factor, stream, std::size_t(lengthMask + 14)),
-              std::string(std::size_t(lengthMask + 14), 'x'));
-}
-
-// V's high bits are the distance's high byte.
-TEST_P(Unreduce, FarMatch) {
-    std::string text;
+// Each case: literal text, then the bytes after it (144 starts a match), the
+// size to decode and the bytes it must give.
+TEST_P(Unreduce, DecodesTheLz77Layer) {
+    std::string far;
     for (int i = 0; i < 300; ++i)
-        text.push_back(char('A' + i % 26 + (i / 26) % 2 * 32));
-    int v = (1 << (8 - factor)) | 2; // distance 256 + 43 + 1, length 5
-    std::string stream = TReducedStream().Text(text).Bytes({144, v, 43}).Finish();
-    EXPECT_EQ(Decode(factor, stream, 305), text + text.substr(0, 5));
-}
-
-// Before the first byte the window reads as zeros, as the format defines.
-TEST_P(Unreduce, MatchBeforeTheStart) {
-    std::string stream = TReducedStream().Text("ab").Bytes({144, 1, 9}).Finish();
-    EXPECT_EQ(Decode(factor, stream, 6), std::string("ab\0\0\0\0", 6));
-}
-
-TEST_P(Unreduce, StopsAtTheSize) {
-    std::string stream = TReducedStream().Text("x").Bytes({144, 4, 0}).Finish();
-    EXPECT_EQ(Decode(factor, stream, 5), "xxxxx");
+        far.push_back(char('A' + i % 26 + (i / 26) % 2 * 32));
+    const int farV = (1 << (8 - factor)) | 2; // distance 256 + 43 + 1, length 5
+    const std::size_t longSize = std::size_t(lengthMask + 14);
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<int> bytes;
+        std::size_t size;
+        std::string output;
+    } cases[] = {
+        {"literals", "reduced", {}, 7, "reduced"},
+        {"escaped DLE", "x", {144, 0, 'y'}, 3, "x\x90y"},
+        // 144 V W: length V & mask, plus 3; distance W + 1.
+        {"short match", "abcd", {144, 5, 3}, 12, "abcdabcdabcd"},
+        // A length field equal to the mask takes one more length byte.
+        {"long match", "x", {144, lengthMask, 10, 0}, longSize, std::string(longSize, 'x')},
+        // V's high bits are the distance's high byte.
+        {"far match", far, {144, farV, 43}, 305, far + far.substr(0, 5)},
+        // Before the first byte the window reads as zeros, as the format defines.
+        {"match before the start", "ab", {144, 1, 9}, 6, std::string("ab\0\0\0\0", 6)},
+        {"stops at the size", "x", {144, 4, 0}, 5, "xxxxx"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string stream = TReducedStream().Text(c.text).Bytes(c.bytes).Finish();
+        EXPECT_EQ(Decode(factor, stream, c.size), c.output);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Factors, Unreduce, testing::Values(1, 2, 3, 4));
 
-TEST(UnreduceFollowers, IndexIntoTheSet) {
-    // After 'a' (set "bc", 1-bit index): index 1 is 'c'; after 'c' (empty set) 8 bits;
-    // after 'a' again a literal flag.
-    std::string stream =
-        TReducedStream({{'a', "bc"}}).Bytes({'a'}).Follower(1, 1).Bytes({'a', 'z'}).Finish();
-    EXPECT_EQ(Decode(4, stream, 4), "acaz");
-}
-
-TEST(UnreduceFollowers, SetOfThirtyTwo) {
+TEST(UnreduceFollowers, DecodeByTheSetsOrFailOnBadOnes) {
     std::string all;
     for (int i = 0; i < 32; ++i)
         all.push_back(char('0' + i));
-    std::string stream = TReducedStream({{'a', all}}).Bytes({'a'}).Follower(31, 5).Finish();
-    EXPECT_EQ(Decode(2, stream, 2), "a" + all.substr(31));
-}
-
-TEST(UnreduceFollowers, IndexPastTheSet) {
-    std::string stream = TReducedStream({{'a', "bcd"}}).Bytes({'a'}).Follower(3, 2).Finish();
-    EXPECT_EQ(Decode(4, stream, 10, TDecodeResult::DataError), "a");
-}
-
-TEST(UnreduceFollowers, CountAboveThirtyTwo) {
-    TBitWriter w;
-    w.Bits(33, 6);
+    TBitWriter countAbove;
+    countAbove.Bits(33, 6);
     for (int i = 0; i < 33; ++i)
-        w.Bits(0, 8);
-    EXPECT_EQ(Decode(4, w.Finish(), 10, TDecodeResult::DataError), "");
-}
-
-TEST(UnreduceFollowers, SetsCutShort) {
-    std::string stream = TReducedStream().Finish();
-    EXPECT_EQ(Decode(4, stream.substr(0, stream.size() / 2), 10, TDecodeResult::DataError), "");
+        countAbove.Bits(0, 8);
+    const std::string sets = TReducedStream().Finish();
+    const struct {
+        const char* name;
+        std::string stream;
+        int factor;
+        std::size_t size;
+        TDecodeResult result;
+        std::string output;
+    } cases[] = {
+        // After 'a' (set "bc", 1-bit index): index 1 is 'c'; after 'c' (empty set) 8 bits;
+        // after 'a' again a literal flag.
+        {"index into the set",
+         TReducedStream({{'a', "bc"}}).Bytes({'a'}).Follower(1, 1).Bytes({'a', 'z'}).Finish(), 4, 4,
+         TDecodeResult::Ok, "acaz"},
+        {"set of thirty-two", TReducedStream({{'a', all}}).Bytes({'a'}).Follower(31, 5).Finish(), 2,
+         2, TDecodeResult::Ok, "a" + all.substr(31)},
+        {"index past the set", TReducedStream({{'a', "bcd"}}).Bytes({'a'}).Follower(3, 2).Finish(),
+         4, 10, TDecodeResult::DataError, "a"},
+        {"count above thirty-two", countAbove.Finish(), 4, 10, TDecodeResult::DataError, ""},
+        {"sets cut short", sets.substr(0, sets.size() / 2), 4, 10, TDecodeResult::DataError, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Decode(c.factor, c.stream, c.size, c.result), c.output);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "U_HttpGet.h"
 #include "platform/Hive.h"
@@ -45,6 +46,15 @@ protected:
         return "<none>";
     }
 
+    // "on" or "off" as ReadIEProxySettings answers, or the message of its error.
+    std::string ProxyOutcome(std::string& proxy) {
+        try {
+            return http.ReadIEProxySettings(proxy) ? "on" : "off";
+        } catch (const ERegistryException& e) {
+            return e.what();
+        }
+    }
+
     TempDir dir;
     std::string saved;
     TTvHttpGet http;
@@ -54,12 +64,58 @@ TEST_F(Registry, HiveLivesUnderTheXdgConfigFolder) {
     EXPECT_EQ(TRegistry::HiveFileName(), dir.path() + "/vimbrel/registry.reg");
 }
 
-TEST_F(Registry, MissingKeyIsCreatedThenProxyEnableCannotBeRead) {
-    std::string proxy = "unchanged";
-    EXPECT_EQ(ErrorOf([&] { http.ReadIEProxySettings(proxy); }),
-              "Failed to get data for 'ProxyEnable'");
-    EXPECT_EQ(proxy, "unchanged");
+// Each case starts from an empty configuration folder, prepares it, and
+// reads the proxy settings: the outcome is "on", "off" or the error's message.
+TEST_F(Registry, ProxySettingsReadOrFailByWhatTheHiveHolds) {
+    const std::string blocker = dir.file("blocker");
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        const char* outcome;
+        const char* proxy;
+    } cases[] = {
+        {"missing key", [] {}, "Failed to get data for 'ProxyEnable'", "unchanged"},
+        {"missing ProxyServer",
+         [&] { Settings([](TRegistry& r) { r.WriteInteger("ProxyEnable", 1); }); }, "on", ""},
+        {"ProxyEnable as text",
+         [&] { Settings([](TRegistry& r) { r.WriteString("ProxyEnable", "1"); }); },
+         "Invalid data type for 'ProxyEnable'", "unchanged"},
+        {"ProxyServer as a number",
+         [&] {
+             Settings([](TRegistry& r) {
+                 r.WriteInteger("ProxyEnable", 1);
+                 r.WriteInteger("ProxyServer", 8080);
+             });
+         },
+         "Invalid data type for 'ProxyServer'", "unchanged"},
+        {"key that cannot be created",
+         [&] {
+             WriteAll(blocker, "a file where a folder should be");
+             setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
+         },
+         "off", "unchanged"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir.path() + "/vimbrel");
+        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+        c.prepare();
+        std::string proxy = "unchanged";
+        EXPECT_EQ(ProxyOutcome(proxy), c.outcome);
+        EXPECT_EQ(proxy, c.proxy);
+    }
+}
+
+// A key read is a key created, even when a value then cannot be read; a hive
+// that cannot be created cannot be written either.
+TEST_F(Registry, ReadingCreatesTheKeyAndAnUncreatableHiveRefusesWrites) {
+    std::string proxy;
+    ErrorOf([&] { http.ReadIEProxySettings(proxy); });
     EXPECT_TRUE(TRegistry().KeyExists(InternetSettings));
+    WriteAll(dir.file("blocker"), "a file where a folder should be");
+    setenv("XDG_CONFIG_HOME", dir.file("blocker").c_str(), 1);
+    TRegistry r;
+    EXPECT_EQ(ErrorOf([&] { r.WriteString("x", "y"); }), "Failed to set data for 'x'");
 }
 
 TEST_F(Registry, OnlyTheLowByteOfProxyEnableCounts) {
@@ -78,37 +134,6 @@ TEST_F(Registry, OnlyTheLowByteOfProxyEnableCounts) {
         EXPECT_EQ(http.ReadIEProxySettings(proxy), c.enabled) << c.value;
         EXPECT_EQ(proxy, "proxy.example:3128");
     }
-}
-
-TEST_F(Registry, MissingProxyServerReadsAsEmpty) {
-    Settings([](TRegistry& r) { r.WriteInteger("ProxyEnable", 1); });
-    std::string proxy = "unchanged";
-    EXPECT_TRUE(http.ReadIEProxySettings(proxy));
-    EXPECT_EQ(proxy, "");
-}
-
-TEST_F(Registry, ValuesOfTheWrongTypeAreReadErrors) {
-    std::string proxy = "unchanged";
-    Settings([](TRegistry& r) { r.WriteString("ProxyEnable", "1"); });
-    EXPECT_EQ(ErrorOf([&] { http.ReadIEProxySettings(proxy); }),
-              "Invalid data type for 'ProxyEnable'");
-    Settings([](TRegistry& r) {
-        r.WriteInteger("ProxyEnable", 1);
-        r.WriteInteger("ProxyServer", 8080);
-    });
-    EXPECT_EQ(ErrorOf([&] { http.ReadIEProxySettings(proxy); }),
-              "Invalid data type for 'ProxyServer'");
-    EXPECT_EQ(proxy, "unchanged");
-}
-
-TEST_F(Registry, KeyThatCannotBeCreatedGivesFalse) {
-    WriteAll(dir.file("blocker"), "a file where a folder should be");
-    setenv("XDG_CONFIG_HOME", dir.file("blocker").c_str(), 1);
-    std::string proxy = "unchanged";
-    EXPECT_FALSE(http.ReadIEProxySettings(proxy));
-    EXPECT_EQ(proxy, "unchanged");
-    TRegistry r;
-    EXPECT_EQ(ErrorOf([&] { r.WriteString("x", "y"); }), "Failed to set data for 'x'");
 }
 
 TEST_F(Registry, ValuesSurviveTheFileWhateverTheirBytes) {
