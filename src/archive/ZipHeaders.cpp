@@ -1,11 +1,10 @@
 #include "archive/ZipHeaders.h"
 
 namespace archive {
+namespace {
 
-bool ParseLocalHeader(std::span<const std::uint8_t> bytes, TLocalHeader& h) {
-    TByteCursor c(bytes);
-    h.Signature = c.U32();
-    c.Skip(2); // version needed
+// The fields both entry headers hold, from the flags on.
+void ReadEntryFields(TByteCursor& c, TEntryHeader& h) {
     h.Flags = c.U16();
     h.Method = c.U16();
     h.DosDateTime = c.U32();
@@ -14,6 +13,15 @@ bool ParseLocalHeader(std::span<const std::uint8_t> bytes, TLocalHeader& h) {
     h.UncompressedSize = c.U32();
     h.NameLength = c.U16();
     h.ExtraLength = c.U16();
+}
+
+} // namespace
+
+bool ParseLocalHeader(std::span<const std::uint8_t> bytes, TLocalHeader& h) {
+    TByteCursor c(bytes);
+    h.Signature = c.U32();
+    c.Skip(2); // version needed
+    ReadEntryFields(c, h);
     return c.ok() && h.Signature == LocalHeaderSig;
 }
 
@@ -21,14 +29,7 @@ bool ParseCentralHeader(std::span<const std::uint8_t> bytes, TCentralHeader& h) 
     TByteCursor c(bytes);
     h.Signature = c.U32();
     c.Skip(4); // versions made by and needed
-    h.Flags = c.U16();
-    h.Method = c.U16();
-    h.DosDateTime = c.U32();
-    h.Crc32 = c.U32();
-    h.CompressedSize = c.U32();
-    h.UncompressedSize = c.U32();
-    h.NameLength = c.U16();
-    h.ExtraLength = c.U16();
+    ReadEntryFields(c, h);
     h.CommentLength = c.U16();
     h.DiskNumberStart = c.U16();
     c.Skip(2); // internal attributes

@@ -52,7 +52,9 @@ inline std::uint32_t Sig(const std::uint8_t* b) {
            std::uint32_t(b[3]) << 24;
 }
 
-struct TLocalHeader {
+// What the local and the central header of an entry both hold, in the same
+// order from the flags to the extra field's length.
+struct TEntryHeader {
     std::uint32_t Signature = 0;
     std::uint16_t Flags = 0;
     std::uint16_t Method = 0;
@@ -64,16 +66,9 @@ struct TLocalHeader {
     std::uint16_t ExtraLength = 0;
 };
 
-struct TCentralHeader {
-    std::uint32_t Signature = 0;
-    std::uint16_t Flags = 0;
-    std::uint16_t Method = 0;
-    std::uint32_t DosDateTime = 0;
-    std::uint32_t Crc32 = 0;
-    std::uint64_t CompressedSize = 0;
-    std::uint64_t UncompressedSize = 0;
-    std::uint16_t NameLength = 0;
-    std::uint16_t ExtraLength = 0;
+struct TLocalHeader : TEntryHeader {};
+
+struct TCentralHeader : TEntryHeader {
     std::uint16_t CommentLength = 0;
     std::uint16_t DiskNumberStart = 0;
     std::uint32_t ExternalAttributes = 0;
