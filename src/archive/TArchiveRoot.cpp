@@ -14,7 +14,6 @@ namespace {
 
 // Both the end-record scan and the local-header search read at most this much.
 constexpr std::int64_t ScanChunk = 32768;
-constexpr std::size_t DetectHeadSize = 32767;
 
 std::string Backslashed(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
