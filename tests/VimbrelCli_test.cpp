@@ -120,17 +120,37 @@ TEST_F(CliTest, FailuresExitNonZero) {
 // its arguments, --help and --version on stdout with 0, a usage error as one
 // line and a hint on stderr with 2, a failure as one line with 1, and never a
 // file or folder made by a run that did not succeed.
+struct TConventionCase {
+    const char* tool;
+    std::vector<const char*> args; // {FILE} a schedule file, {DIR} a folder, {PORT} in use
+    int status;
+    const char* out; // stdout holds this
+    const char* err; // stderr holds this
+    bool outToFullDisk = false;
+};
+
+// Runs one case with args filled in, in the empty folder cwd.
+void ExpectConventionKept(const TConventionCase& c, const QStringList& args, const TempDir& cwd) {
+    const QString tool = c.tool;
+    const QString what = tool + " " + args.join(' ');
+    ToolRun run = RunProgram(tool, args, QString::fromStdString(cwd.path()),
+                             c.outToFullDisk ? "/dev/full" : "");
+    EXPECT_EQ(run.status, c.status) << what.toStdString() << "\n" << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(c.out)) << what.toStdString() << "\n" << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(c.err)) << what.toStdString() << "\n" << run.err.toStdString();
+    const QList<QByteArray> lines = run.err.split('\n');
+    const int expectedLines = c.status == 0 ? 1 : c.status == 1 ? 2 : 3; // with the last end
+    EXPECT_EQ(lines.size(), expectedLines) << what.toStdString() << "\n" << run.err.toStdString();
+    if (c.status == 2) {
+        EXPECT_EQ(lines[1], "Try '" + tool.toUtf8() + " --help' for more information.");
+    }
+    EXPECT_TRUE(QDir(QString::fromStdString(cwd.path())).isEmpty()) << what.toStdString();
+}
+
 TEST_F(CliTest, EveryToolFollowsTheCommandLineConventions) {
     TestHttpServer busy;
     TempDir cwd, made;
-    struct Case {
-        const char* tool;
-        std::vector<const char*> args; // {FILE} a schedule file, {DIR} a folder, {PORT} in use
-        int status;
-        const char* out; // stdout holds this
-        const char* err; // stderr holds this
-        bool outToFullDisk = false;
-    } cases[] = {
+    const TConventionCase cases[] = {
         {"vimbrel-cli", {"--help"}, 0, "Usage: vimbrel-cli [--gbk] COMMAND", ""},
         {"vimbrel-cli", {"list", "-h"}, 0, "  extract ARCHIVE FOLDER [--password P]\n", ""},
         {"vimbrel-cli", {"--bogus", "--version"}, 0, "vimbrel-cli (Vimbrel) ", ""},
@@ -162,27 +182,13 @@ TEST_F(CliTest, EveryToolFollowsTheCommandLineConventions) {
         {"vimbrel-demo-server", {"now"}, 2, "", "too many arguments"},
         {"vimbrel-demo-server", {"--stations", "2", "--port", "{PORT}"}, 1, "", "cannot listen"},
     };
-    for (const Case& c : cases) {
+    for (const TConventionCase& c : cases) {
         QStringList args;
         for (QString a : c.args)
             args << a.replace("{FILE}", schedule())
                         .replace("{DIR}", QString::fromStdString(made.path()).chopped(1))
                         .replace("{PORT}", QString::number(busy.Port()));
-        const QString tool = c.tool;
-        const QString what = tool + " " + args.join(' ');
-        ToolRun run = RunProgram(tool, args, QString::fromStdString(cwd.path()),
-                                 c.outToFullDisk ? "/dev/full" : "");
-        EXPECT_EQ(run.status, c.status) << what.toStdString() << "\n" << run.err.toStdString();
-        EXPECT_TRUE(run.out.contains(c.out)) << what.toStdString() << "\n" << run.out.toStdString();
-        EXPECT_TRUE(run.err.contains(c.err)) << what.toStdString() << "\n" << run.err.toStdString();
-        const QList<QByteArray> lines = run.err.split('\n');
-        const int expectedLines = c.status == 0 ? 1 : c.status == 1 ? 2 : 3; // with the last end
-        EXPECT_EQ(lines.size(), expectedLines) << what.toStdString() << "\n"
-                                               << run.err.toStdString();
-        if (c.status == 2) {
-            EXPECT_EQ(lines[1], "Try '" + tool.toUtf8() + " --help' for more information.");
-        }
-        EXPECT_TRUE(QDir(QString::fromStdString(cwd.path())).isEmpty()) << what.toStdString();
+        ExpectConventionKept(c, args, cwd);
     }
     EXPECT_FALSE(std::filesystem::exists(made.file("a")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(made.file("b")), {}), 2);
