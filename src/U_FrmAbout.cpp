@@ -3,11 +3,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "U_MainFunGuiFit.h"
 #include "ui_U_FrmAbout.h"
 
 TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFrmAbout>()) {
     ui->setupUi(this);
     setFixedSize(418, 239);
+    FitToText(this);
     // Centred on the desktop rather than on the window that opened it.
     QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) move(screen->availableGeometry().center() - rect().center());

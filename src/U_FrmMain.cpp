@@ -10,6 +10,7 @@
 #include "U_FrmSearch.h"
 #include "U_FrmUpdate.h"
 #include "U_MainFunFolder.h"
+#include "U_MainFunGuiFit.h"
 #include "platform/CodePage.h"
 #include "ui_U_FrmMain.h"
 
@@ -118,6 +119,7 @@ void TFrmMain::SetUpControls() {
     ui->TBXStatusBar1->addWidget(gaugePanel);
     ui->TBXStatusBar1->addWidget(new QWidget(ui->TBXStatusBar1), 1);
     ui->Gauge1->hide();
+    FitToText(this);
 }
 
 void TFrmMain::ConnectHandlers() {

@@ -22,4 +22,6 @@ class THeaderControl : public QHeaderView {
 public:
     explicit THeaderControl(QWidget* parent = nullptr);
     void SetCaption(const QString& caption);
+    // Its caption is all it needs room for; a header never scrolls.
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };

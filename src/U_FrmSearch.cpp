@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "U_MainFunGui.h"
+#include "U_MainFunGuiFit.h"
 #include "platform/CodePage.h"
 #include "ui_U_FrmSearch.h"
 
@@ -49,8 +50,9 @@ void DrawStop(QPainter& p) {
     p.drawRect(QRectF(4, 4, 8, 8));
 }
 
-QLabel* AddPanel(QStatusBar* bar, int width) {
+QLabel* AddPanel(QStatusBar* bar, const char* name, int width) {
     auto* panel = new QLabel(bar);
+    panel->setObjectName(name);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     if (width > 0) {
         panel->setFixedWidth(width);
@@ -87,8 +89,9 @@ TFrmSearch::TFrmSearch(QWidget* parent, TScheduleObject* schedule, const QListWi
     KeepSelectionVisible(list);
 
     ui->BarHint->setSizeGripEnabled(false);
-    HintPanel = AddPanel(ui->BarHint, 200);
-    NotePanel = AddPanel(ui->BarHint, 0);
+    HintPanel = AddPanel(ui->BarHint, "HintPanel", 200);
+    NotePanel = AddPanel(ui->BarHint, "NotePanel", 0);
+    FitToText(this);
 
     DrainTimer = new QTimer(this);
     DrainTimer->setSingleShot(true);

@@ -4,6 +4,7 @@
 
 #include "U_MainFunBuild.h"
 #include "U_MainFunFolder.h"
+#include "U_MainFunGuiFit.h"
 #include "U_MainFunText.h"
 #include "U_MainFunUpdate.h"
 #include "platform/Clock.h"
@@ -28,6 +29,7 @@ TFrmUpdate::TFrmUpdate(QWidget* parent)
     font.setPixelSize(12);
     setFont(font);
     setFixedSize(351, 182);
+    FitToText(this);
     UnZip1.SetCpuType(archive::cptAuto);
     UnZip1.OnEnd = [this](QObject* sender, const std::string& name, bool pass) {
         UnZip1End(sender, name, pass);
