@@ -55,7 +55,7 @@ public:
     QLabel* Panel4() const;
     QProgressBar* Gauge1() const;
     QTabBar* TabSet1() const;
-    const std::array<QPixmap, 2>& ImageList1() const { return images; }
+    const std::array<QIcon, 2>& ImageList1() const { return images; }
 
 private:
     void FormCreate();
@@ -74,6 +74,6 @@ private:
     std::unique_ptr<Ui::TFrmMain> ui;
     std::unique_ptr<TScheduleObject> schedule;
     TScheduleTableModel* model = nullptr;
-    std::array<QPixmap, 2> images;
+    std::array<QIcon, 2> images;
     bool selectingInCode = false; // a selection the program makes raises no click
 };

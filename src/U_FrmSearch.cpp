@@ -10,6 +10,7 @@
 
 #include "U_MainFunGui.h"
 #include "U_MainFunGuiFit.h"
+#include "U_MainFunGuiIcon.h"
 #include "platform/CodePage.h"
 #include "ui_U_FrmSearch.h"
 
@@ -23,15 +24,14 @@ constexpr int DrainEveryMs = 10;
 // besides the time per new row: few large steps cost least.
 constexpr int PublishEveryMs = 50;
 
-// The buttons' glyphs, 16 x 16; QIcon greys them itself for a disabled button.
+// The buttons' glyphs, 16 x 16 as designed, drawn at the screen's resolution;
+// the style greys them for a disabled button.
 QIcon Glyph(void (*draw)(QPainter&)) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    draw(painter);
-    return QIcon(pixmap);
+    return DrawnIcon({16, 16}, [draw](QPainter& painter) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        draw(painter);
+    });
 }
 
 void DrawPlay(QPainter& p) {

@@ -3,8 +3,8 @@
 // bytes in Qt::UserRole; lbPos items hold each record offset as decimal text.
 #pragma once
 
+#include <QIcon>
 #include <QListWidget>
-#include <QPixmap>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <array>
@@ -74,4 +74,4 @@ public:
 };
 
 // The two 16x16 line icons of the schedule table: 0 closed folder, 1 open folder.
-std::array<QPixmap, 2> MakeFolderImages();
+std::array<QIcon, 2> MakeFolderImages();

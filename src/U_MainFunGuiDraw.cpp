@@ -3,6 +3,7 @@
 #include <QPainterPath>
 
 #include "U_MainFunGui.h"
+#include "U_MainFunGuiIcon.h"
 
 namespace {
 
@@ -110,12 +111,11 @@ QSize TStationItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIn
 
 namespace {
 
-// A folder outline, closed or with its front flap opened; black lines on white.
-QPixmap FolderImage(bool open) {
-    QPixmap image(16, 16);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    p.setPen(QPen(Qt::black, 1));
+// A folder outline, closed or with its front flap opened; black lines on white,
+// one device pixel wide at every scale.
+void DrawFolder(QPainter& p, bool open) {
+    p.fillRect(QRectF(0, 0, 16, 16), Qt::white);
+    p.setPen(QPen(Qt::black, 0));
     p.setBrush(Qt::NoBrush);
     // The tab and the back of the folder.
     p.drawPolyline(QPolygon({{1, 13}, {1, 3}, {2, 2}, {6, 2}, {7, 4}, {13, 4}, {13, 6}}));
@@ -125,11 +125,11 @@ QPixmap FolderImage(bool open) {
         // The front flap tilted forward, its lower edge on the back's.
         p.drawPolygon(QPolygon({{1, 13}, {4, 7}, {15, 7}, {12, 13}}));
     }
-    return image;
 }
 
 } // namespace
 
-std::array<QPixmap, 2> MakeFolderImages() {
-    return {FolderImage(false), FolderImage(true)};
+std::array<QIcon, 2> MakeFolderImages() {
+    return {DrawnIcon({16, 16}, [](QPainter& p) { DrawFolder(p, false); }),
+            DrawnIcon({16, 16}, [](QPainter& p) { DrawFolder(p, true); })};
 }

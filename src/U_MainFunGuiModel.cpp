@@ -23,8 +23,8 @@ TScheduleTableModel::TScheduleTableModel(QObject* parent) : QAbstractTableModel(
     SetFont(QFont());
 }
 
-void TScheduleTableModel::SetImages(const std::array<QPixmap, 2>& imageList) {
-    icons = {QIcon(imageList[0]), QIcon(imageList[1])};
+void TScheduleTableModel::SetImages(const std::array<QIcon, 2>& imageList) {
+    icons = imageList;
 }
 
 void TScheduleTableModel::SetFont(const QFont& font) {

@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
-#include <QPixmap>
 #include <array>
 #include <string>
 #include <string_view>
@@ -43,7 +42,7 @@ public:
     const TScheduleTableRow& Row(int row) const { return rows[std::size_t(row)]; }
     // Changes a row's icon; the row is painted again when it changes.
     void SetImageIndex(int row, int image);
-    void SetImages(const std::array<QPixmap, 2>& imageList);
+    void SetImages(const std::array<QIcon, 2>& imageList);
     // The table's own font, of which the title column shows the bold cut.
     void SetFont(const QFont& font);
 

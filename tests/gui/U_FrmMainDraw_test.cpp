@@ -230,7 +230,8 @@ TEST_F(ScheduleRowDrawTest, OnlyTheTitleColumnIsBold) {
 
 TEST_F(ScheduleRowDrawTest, SelectedRowShowsTheOpenFolderAndTheOthersTheClosedOne) {
     auto* model = form->lvSchedulesModel();
-    const QImage closed = form->ImageList1()[0].toImage(), open = form->ImageList1()[1].toImage();
+    const QImage closed = form->ImageList1()[0].pixmap(16).toImage(),
+                 open = form->ImageList1()[1].pixmap(16).toImage();
     auto iconOf = [&](int row) {
         const QVariant icon = model->data(model->index(row, 0), Qt::DecorationRole);
         return icon.value<QIcon>().pixmap(16, 16).toImage();
@@ -254,7 +255,7 @@ TEST_F(ScheduleRowDrawTest, SelectedRowShowsTheOpenFolderAndTheOthersTheClosedOn
 
     // The closed folder is what an unselected row shows.
     const QImage image = Grab();
-    const QImage icon = form->ImageList1()[0].toImage().convertToFormat(image.format());
+    const QImage icon = form->ImageList1()[0].pixmap(16).toImage().convertToFormat(image.format());
     bool found = false;
     const QRect cell = Cell(0, 0);
     for (int y = cell.top(); y + 16 <= cell.bottom() + 1 && !found; ++y)

@@ -109,14 +109,14 @@ TEST(ScheduleTableModelTest, RolesGiveIconsColoursAndTheBoldTitle) {
             EXPECT_EQ(model.data(cell, Qt::DecorationRole).isValid(), c == 0);
         }
         const auto icon = model.data(model.index(r, 0), Qt::DecorationRole).value<QIcon>();
-        EXPECT_EQ(icon.pixmap(16, 16).toImage(), images[r].toImage());
+        EXPECT_EQ(icon.pixmap(16, 16).toImage(), images[r].pixmap(16).toImage());
     }
     EXPECT_EQ(model.flags(model.index(0, 0)) & Qt::ItemIsEditable, 0);
 }
 
 TEST(FolderImagesTest, TwoDifferentBlackOnWhiteIcons) {
     const auto images = MakeFolderImages();
-    const QImage closed = images[0].toImage(), open = images[1].toImage();
+    const QImage closed = images[0].pixmap(16).toImage(), open = images[1].pixmap(16).toImage();
     ASSERT_EQ(closed.size(), QSize(16, 16));
     ASSERT_EQ(open.size(), QSize(16, 16));
     EXPECT_NE(closed, open);
