@@ -71,6 +71,11 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // The list's owner-draw step for one entry: the whole entry, from the
+    // model's data, in the list's font.
+    void lbTvSetsDrawItem(QPainter* canvas, const QModelIndex& index, const QRect& rect,
+                          QStyle::State state, const QFont& font) const;
 };
 
 // The two 16x16 line icons of the schedule table: 0 closed folder, 1 open folder.

@@ -91,7 +91,7 @@ void TStationItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
                                  const QModelIndex& index) const {
     // The entry spans the list's client width from its left edge.
     const QRect rect(0, option.rect.top(), option.rect.right() + 1, option.rect.height());
-    DrawStationItem(painter, index, option.font, option.state, rect);
+    lbTvSetsDrawItem(painter, index, rect, option.state, option.font);
     if (option.state & QStyle::State_HasFocus) {
         // As the item views draw theirs: styles that show focus only after
         // keyboard use are told that it happened.
@@ -103,6 +103,12 @@ void TStationItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
     }
+}
+
+void TStationItemDelegate::lbTvSetsDrawItem(QPainter* canvas, const QModelIndex& index,
+                                            const QRect& rect, QStyle::State state,
+                                            const QFont& font) const {
+    DrawStationItem(canvas, index, font, state, rect);
 }
 
 QSize TStationItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
