@@ -1,7 +1,6 @@
 #include "guide/StationText.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/CodePage.h"
 
@@ -11,19 +10,26 @@ namespace {
 const char* const Weekdays[] = {"星期一", "星期二", "星期三", "星期四",
                                 "星期五", "星期六", "星期日"};
 
+// Two digits with a leading zero, then the separator: the date and time
+// fields of a station text. Called for every line, so no printf.
+void TwoDigits(std::string& text, int value, char separator) {
+    text += char('0' + value / 10 % 10);
+    text += char('0' + value % 10);
+    text += separator;
+}
+
 void DateLine(std::string& text, const QDate& day) {
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d/%02d/%02d ", day.year() % 100, day.month(), day.day());
-    text += date;
+    TwoDigits(text, day.year() % 100, '/');
+    TwoDigits(text, day.month(), '/');
+    TwoDigits(text, day.day(), ' ');
     text += Weekdays[day.dayOfWeek() - 1];
     text += "\r\n";
 }
 
 void ProgrammeLine(std::string& text, const TGuideProgramme& p, std::string_view title) {
     const int minutes = int(p.start % 86400 / 60);
-    char time[16];
-    std::snprintf(time, sizeof time, "%02d:%02d ", minutes / 60, minutes % 60);
-    text += time;
+    TwoDigits(text, minutes / 60, ':');
+    TwoDigits(text, minutes % 60, ' ');
     text += title;
     text += "\r\n";
 }
