@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -9,8 +10,10 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/Clock.h"
+#include "platform/NameOrder.h"
 #include "platform/Wildcard.h"
 
 namespace platform {
@@ -444,31 +447,54 @@ bool MatchesMask(const std::string& name, const std::string& mask) {
            MatchWildcards(name + ".", mask);
 }
 
+// A listing reads the whole folder when it starts and hands the names out in
+// the file system's sorted order (NameOrder.h), "." and ".." first.
 struct FindState {
+    struct Entry {
+        std::u16string key;
+        std::string name;
+        ino_t inode = 0;
+        unsigned char type = DT_UNKNOWN;
+    };
     DIR* dir = nullptr;
-    std::string folder;
-    std::string mask;
     bool namesOnly = false;
+    std::vector<Entry> entries;
+    std::size_t next = 0;
 };
+
+static bool ListedFirst(const FindState::Entry& a, const FindState::Entry& b) {
+    const int dotsA = a.name == "." ? 0 : a.name == ".." ? 1 : 2;
+    const int dotsB = b.name == "." ? 0 : b.name == ".." ? 1 : 2;
+    if (dotsA != dotsB) return dotsA < dotsB;
+    if (a.key != b.key) return a.key < b.key;
+    return a.name < b.name; // names only Linux tells apart keep one order too
+}
+
+static void ReadListing(FindState* f, const std::string& mask) {
+    while (dirent* e = readdir(f->dir)) {
+        if (!MatchesMask(e->d_name, mask)) continue;
+        f->entries.push_back({NameOrderKey(e->d_name), e->d_name, e->d_ino, e->d_type});
+    }
+    std::sort(f->entries.begin(), f->entries.end(), ListedFirst);
+}
 
 // A names-only listing takes the kind the folder records; only a link, or a
 // file system that records no kinds, needs the file looked at.
 static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
-    while (dirent* e = readdir(f->dir)) {
-        std::string name = e->d_name;
-        if (!MatchesMask(name, f->mask)) continue;
-        data->cFileName = name;
-        data->nFileIndex = e->d_ino;
-        if (f->namesOnly && (e->d_type == DT_REG || e->d_type == DT_DIR)) {
+    while (f->next < f->entries.size()) {
+        FindState::Entry& e = f->entries[f->next++];
+        data->cFileName = std::move(e.name);
+        data->nFileIndex = e.inode;
+        if (f->namesOnly && (e.type == DT_REG || e.type == DT_DIR)) {
             data->nFileSize = 0;
-            data->dwFileAttributes = KindOf(e->d_type == DT_DIR);
+            data->dwFileAttributes = KindOf(e.type == DT_DIR);
             return true;
         }
         struct stat st {};
-        if (fstatat(dirfd(f->dir), name.c_str(), &st, 0) != 0) continue; // dangling link
+        if (fstatat(dirfd(f->dir), data->cFileName.c_str(), &st, 0) != 0) continue; // dangling link
         const bool folder = S_ISDIR(st.st_mode);
         data->nFileSize = folder || f->namesOnly ? 0 : st.st_size;
-        data->dwFileAttributes = f->namesOnly ? KindOf(folder) : AttributesOf(st, name);
+        data->dwFileAttributes = f->namesOnly ? KindOf(folder) : AttributesOf(st, data->cFileName);
         return true;
     }
     return false;
@@ -477,11 +503,11 @@ static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
 static HFIND FindFirst(const std::string& pattern, WIN32_FIND_DATAA* data, bool namesOnly) {
     std::string p = NativePath(pattern);
     std::string::size_type slash = p.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "./" : p.substr(0, slash + 1);
     auto* f = new FindState;
-    f->folder = slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
-    f->mask = slash == std::string::npos ? p : p.substr(slash + 1);
     f->namesOnly = namesOnly;
-    f->dir = opendir(f->folder.c_str());
+    f->dir = opendir(folder.c_str());
+    if (f->dir) ReadListing(f, slash == std::string::npos ? p : p.substr(slash + 1));
     if (!f->dir || !NextMatch(f, data)) {
         DWORD e = f->dir ? ERROR_FILE_NOT_FOUND : FromErrno(errno);
         FindClose(f);

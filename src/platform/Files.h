@@ -117,8 +117,9 @@ HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD
 DWORD GetFileAttributesAtA(HANDLE folder, const std::string& name);
 BOOL SetFileAttributesAtA(HANDLE folder, const std::string& name, DWORD attributes);
 
-// Folder listing, entry by entry in the order the file system gives them,
-// "." and ".." included, as FindFirstFileA does.
+// Folder listing, entry by entry, "." and ".." included, as FindFirstFileA
+// does, and in the same order on every file system: "." and "..", then the
+// names as the Windows default file system sorts them (NameOrder.h).
 struct WIN32_FIND_DATAA {
     DWORD dwFileAttributes = 0;
     std::int64_t nFileSize = 0;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -80,6 +81,43 @@ TEST(Files, ListingGivesEveryEntryWithAttributes) {
     FindClose(f);
     EXPECT_EQ(seen, (std::set<std::string>{".", "..", "a.txt", ".h.txt", "sub"}));
     EXPECT_EQ(FindFirstFileA(dir.file("missing/") + "*.*", &e), nullptr);
+}
+
+// Names come sorted as on the Windows default file system, whatever order the
+// file system here keeps them in: UTF-16 code units compared after
+// upper-casing, so "_" follows the letters, "é" and "Ê" sort as "É" and "Ê",
+// and a character beyond U+FFFF (a surrogate pair) comes before U+FF21.
+TEST(Files, ListingSortsNamesAsTheWindowsFileSystemDoes) {
+    const std::vector<std::string> sorted = {".",
+                                             "..",
+                                             "A.txt",
+                                             "b.txt",
+                                             "c.txt",
+                                             "D",
+                                             "_.txt",
+                                             "é.txt",
+                                             "Ê.txt",
+                                             "中.txt",
+                                             "\xF0\x9F\x98\x80.txt",
+                                             "Ａ.txt"};
+    for (bool namesOnly : {false, true}) {
+        TempDir dir;
+        for (std::size_t i = sorted.size(); i-- > 2;) // made in another order
+            if (sorted[i] == "D")
+                std::filesystem::create_directory(dir.file("D"));
+            else
+                WriteAll(dir.file(sorted[i]), "x");
+        std::vector<std::string> listed;
+        WIN32_FIND_DATAA e;
+        HFIND f = namesOnly ? FindFirstFileNamesA(dir.path() + "*.*", &e)
+                            : FindFirstFileA(dir.path() + "*.*", &e);
+        ASSERT_NE(f, nullptr);
+        do
+            listed.push_back(e.cFileName);
+        while (FindNextFileA(f, &e));
+        FindClose(f);
+        EXPECT_EQ(listed, sorted) << "names only: " << namesOnly;
+    }
 }
 
 TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
