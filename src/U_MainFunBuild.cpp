@@ -6,6 +6,7 @@
 #include "U_TvSchedule.h"
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
+#include "platform/ControlChars.h"
 #include "platform/Files.h"
 #include "platform/Handle.h"
 
@@ -36,10 +37,13 @@ void ReadStationFile(const std::string& path, std::string& buffer,
 }
 
 // A station file's extension, from the last "." on, is ".txt" in any ASCII case.
+// A name holding a control character is skipped: a CR or LF in it would split
+// its line of the names text and pair every later name with the wrong record.
 bool IsStationFile(const std::string& name, std::size_t& extLength) {
     std::size_t dot = name.find_last_of('.');
     extLength = dot == std::string::npos ? 0 : name.size() - dot;
-    return extLength == 4 && SameTextAscii(std::string_view(name).substr(dot), ".txt");
+    return extLength == 4 && SameTextAscii(std::string_view(name).substr(dot), ".txt") &&
+           !HoldsControlChar(name);
 }
 
 // The station's name and text: from the cache when the file is unchanged

@@ -14,9 +14,13 @@
 
 namespace {
 
-std::string G(const char* utf8) { return platform::QStringToGbk(QString::fromUtf8(utf8)); }
+std::string G(const char* utf8) {
+    return platform::QStringToGbk(QString::fromUtf8(utf8));
+}
 
-std::vector<std::string> Strings(const TLines& lines) { return {lines.begin(), lines.end()}; }
+std::vector<std::string> Strings(const TLines& lines) {
+    return {lines.begin(), lines.end()};
+}
 
 TEST(TextLines, SplitsAtEveryKindOfLineEnd) {
     using V = std::vector<std::string>;
@@ -34,7 +38,8 @@ TEST(TextLines, SplitsAtEveryKindOfLineEnd) {
         {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}}, // a zero byte ends the text
         {"\r\n", {""}},
     };
-    for (const Case& c : cases) EXPECT_EQ(Strings(TextLines(c.text)), c.lines) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(Strings(TextLines(c.text)), c.lines) << c.text;
 }
 
 TEST(SplitField, FieldsCountsAndEdges) {
@@ -60,8 +65,8 @@ TEST(ConvertDate, JoinsTheThreeFields) {
 }
 
 TEST(StationRows, WorkedExample) {
-    std::string text = "05/03/14 " + G("星期一") + "\r\n08:00 " + G("新闻联播") + "\r\n\r\n12:30  " +
-                       G("天气预报") + " \r\n";
+    std::string text = "05/03/14 " + G("星期一") + "\r\n08:00 " + G("新闻联播") +
+                       "\r\n\r\n12:30  " + G("天气预报") + " \r\n";
     auto rows = StationRows(TextLines(text));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].Date, "2005-03-14");
@@ -98,7 +103,8 @@ TEST(StationRows, LineRulesAtTheEdges) {
     EXPECT_EQ(rows[0].Weekday, "");
 
     // Short programme lines, a cut inside a two-byte character, trimming.
-    rows = StationRows(TextLines("0800\r\n1234" + G("节目") + "\r\n\t \r\n12:00\t" + G("新闻") + "\t\x01\r\n"));
+    rows = StationRows(
+        TextLines("0800\r\n1234" + G("节目") + "\r\n\t \r\n12:00\t" + G("新闻") + "\t\x01\r\n"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].Time, "0800");
     EXPECT_EQ(rows[0].Title, "");
@@ -176,12 +182,34 @@ TEST_F(Builder, TakesTxtFilesOnly) {
         ASSERT_TRUE(file.SelectStation(s.Offset));
         EXPECT_EQ(file.StationDisplayName(), s.Name);
         ASSERT_TRUE(file.ReadStationText(text));
-        EXPECT_EQ(text, ReadAll(folder() + std::string(s.Name) + (s.Name == "a"   ? ".TXT"
-                                                                  : s.Name == "b" ? ".Txt"
-                                                                                  : ".txt")));
+        EXPECT_EQ(text, ReadAll(folder() + std::string(s.Name) +
+                                (s.Name == "a"   ? ".TXT"
+                                 : s.Name == "b" ? ".Txt"
+                                                 : ".txt")));
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"", ".hidden", "a", "b", "e.f", "ro"}));
+}
+
+// A name holding a control character (here a line end) is never put into the
+// names text, where it would pair every later name with the wrong record.
+TEST_F(Builder, NamesWithControlCharactersAreSkipped) {
+    Station("a.txt", "A");
+    Station("b\nc.txt", "BC");
+    Station("d\re.txt", "DE");
+    Station("f\tg.txt", "FG");
+    Station("z.txt", "Z");
+    BuildScheduleFile(folder(), "*.*", target(), 1.0);
+    TScheduleObject file(target(), TScheduleObject::fmOpen);
+    std::vector<std::string> names;
+    std::string text;
+    for (auto& s : ReadStationIndex(file)) {
+        names.push_back(s.Name);
+        ASSERT_TRUE(file.SelectStation(s.Offset));
+        ASSERT_TRUE(file.ReadStationText(text));
+        EXPECT_EQ(text, ReadAll(folder() + s.Name + ".txt")) << s.Name;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "z"}));
 }
 
 TEST_F(Builder, RecordsFollowEachOther) {

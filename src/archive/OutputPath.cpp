@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/FileSpecMatch.h"
+#include "platform/ControlChars.h"
 #include "platform/Files.h"
 
 namespace archive {
@@ -30,7 +31,7 @@ bool HasParentComponent(const std::string& relative) {
 }
 
 bool LeavesBase(const std::string& relative) {
-    return relative.find('\0') != std::string::npos || HasParentComponent(relative) ||
+    return platform::HoldsControlChar(relative) || HasParentComponent(relative) ||
            (!relative.empty() && relative[0] == '\\') || relative.find(':') != std::string::npos;
 }
 

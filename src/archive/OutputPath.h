@@ -11,7 +11,8 @@ struct TOutputPath {
     std::string Base;     // trusted folder, ending in "\"
     std::string Relative; // below Base, taken from the stored name
     // The stored name would reach outside Base (a ".." component, an absolute
-    // or drive-prefixed path the drive rule leaves, a NUL): nothing is written.
+    // or drive-prefixed path the drive rule leaves) or holds a control
+    // character, as no Windows name does: nothing is written.
     bool Unsafe = false;
 };
 

@@ -4,13 +4,14 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
+#include "platform/ControlChars.h"
 
 namespace guide {
 namespace {
 
 bool Forbidden(char32_t c) {
-    return c < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
-           c == '<' || c == '>' || c == '|';
+    return platform::IsControlChar(c) || c == '/' || c == '\\' || c == ':' || c == '*' ||
+           c == '?' || c == '"' || c == '<' || c == '>' || c == '|';
 }
 
 // GBK bytes with each character that GBK cannot encode as "_".

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ControlChars.h"
 #include "platform/Hive.h"
 
 namespace platform {
@@ -95,8 +96,7 @@ std::string TRegistry::FullPath(const std::string& key) const {
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     if (RootKey != HKEY_CURRENT_USER) return false;
     const std::string path = FullPath(key);
-    for (unsigned char c : path)
-        if (c < 0x20) return false; // the hive file keeps a key on one line
+    if (HoldsControlChar(path)) return false; // the hive file keeps a key on one line
     if (!LoadHive().HasKey(path)) {
         if (!canCreate) return false;
         if (!ChangeHive([&](Hive& h) { h.AddKey(path); })) return false;

@@ -36,6 +36,10 @@ TEST_F(UnZipTest, HostileNamesWriteNothingOutsideTheTarget) {
         {"C:\\C:\\x.txt", ""}, // a second drive the rule leaves
         {"C:..\\up.txt", ""},  // the drive rule leaves ".."
         {"nul\0byte.txt"s, ""},
+        {"cr\rname.txt", ""}, // any control character: no Windows name holds one
+        {"lf\nname.txt", ""},
+        {"tab\tname.txt", ""},
+        {"folder\x1F/x.txt", ""},
         {"/abs.txt", "abs.txt"}, // the drive rule strips these
         {"C:\\drive.txt", "drive.txt"},
         {"D:rel.txt", "rel.txt"},
