@@ -48,7 +48,7 @@ void WholeUpdate(benchmark::State& state) {
     server.SetReply(reply);
     {
         platform::TRegistry reg;
-        reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", true);
+        reg.OpenKey(platform::InternetSettingsKey, true);
         reg.WriteInteger("ProxyEnable", 1);
         reg.WriteString("ProxyServer", "127.0.0.1:" + std::to_string(server.Port()));
     }

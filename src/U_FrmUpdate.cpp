@@ -46,12 +46,12 @@ TFrmUpdate::~TFrmUpdate() {
 }
 
 void TFrmUpdate::FormCreate() {
-    // A registry read error is shown and ends FormCreate; the dialog still opens.
+    // A registry read error (a value of the wrong type) is shown; the dialog
+    // still opens ready, without what an earlier update left.
     try {
         PrepareUpdate();
     } catch (const std::exception& e) {
         QMessageBox::critical(this, "Vimbrel", QString::fromUtf8(e.what()));
-        return;
     }
     SetButtons(true, false, true);
     RemoveUpdateFiles();

@@ -317,9 +317,7 @@ void TTvHttpGet::FinishDownload(TTvHttpGetThread* thread) {
 bool TTvHttpGet::ReadIEProxySettings(std::string& Proxy) {
     TRegistry registry;
     registry.RootKey = HKEY_CURRENT_USER;
-    if (!registry.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
-                          true))
-        return false;
+    if (!registry.OpenKey(InternetSettingsKey, true)) return false;
     // Only the low byte decides: 0x100 reads as off.
     const bool enabled = (registry.ReadInteger("ProxyEnable") & 0xFF) != 0;
     Proxy = registry.ReadString("ProxyServer");

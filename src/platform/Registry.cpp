@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AccountDefaults.h"
 #include "platform/ControlChars.h"
 #include "platform/Hive.h"
 
@@ -65,6 +66,14 @@ Hive LoadHive() {
     return Hive::Parse(ReadWholeFile(HiveFile()));
 }
 
+// What the reads see: the file, over what every account holds. Writes go to
+// the file alone, so a default is never stored and follows the desktop.
+Hive ReadHive() {
+    Hive hive = LoadHive();
+    AddAccountDefaults(hive);
+    return hive;
+}
+
 // Reads, changes and atomically replaces the hive under the writers' lock.
 template <class Change> bool ChangeHive(Change change) {
     const std::string folder = HiveFolder();
@@ -97,7 +106,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     if (RootKey != HKEY_CURRENT_USER) return false;
     const std::string path = FullPath(key);
     if (HoldsControlChar(path)) return false; // the hive file keeps a key on one line
-    if (!LoadHive().HasKey(path)) {
+    if (!ReadHive().HasKey(path)) {
         if (!canCreate) return false;
         if (!ChangeHive([&](Hive& h) { h.AddKey(path); })) return false;
     }
@@ -107,7 +116,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
 }
 
 bool TRegistry::KeyExists(const std::string& key) const {
-    return RootKey == HKEY_CURRENT_USER && LoadHive().HasKey(FullPath(key));
+    return RootKey == HKEY_CURRENT_USER && ReadHive().HasKey(FullPath(key));
 }
 
 void TRegistry::CloseKey() {
@@ -116,18 +125,18 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::ValueExists(const std::string& name) const {
-    return LoadHive().Find(currentPath, name) != nullptr;
+    return ReadHive().Find(currentPath, name) != nullptr;
 }
 
 TRegDataType TRegistry::GetDataType(const std::string& name) const {
-    const Hive hive = LoadHive();
+    const Hive hive = ReadHive();
     const HiveValue* v = hive.Find(currentPath, name);
     if (!v) return TRegDataType::rdUnknown;
     return v->isDword ? TRegDataType::rdInteger : TRegDataType::rdString;
 }
 
 std::int32_t TRegistry::ReadInteger(const std::string& name) const {
-    const Hive hive = LoadHive();
+    const Hive hive = ReadHive();
     const HiveValue* v = hive.Find(currentPath, name);
     if (!v) throw ERegistryException(Message("Failed to get data for '%s'", name));
     if (!v->isDword) throw ERegistryException(Message("Invalid data type for '%s'", name));
@@ -135,7 +144,7 @@ std::int32_t TRegistry::ReadInteger(const std::string& name) const {
 }
 
 std::string TRegistry::ReadString(const std::string& name) const {
-    const Hive hive = LoadHive();
+    const Hive hive = ReadHive();
     const HiveValue* v = hive.Find(currentPath, name);
     if (!v) return {};
     if (v->isDword) throw ERegistryException(Message("Invalid data type for '%s'", name));

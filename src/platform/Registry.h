@@ -3,7 +3,8 @@
 // $XDG_CONFIG_HOME/vimbrel/registry.reg (~/.config when the variable is unset),
 // in the regedit text format: "[key]" lines, then "name"=dword:0000002a or
 // "name"="text" lines. Key and value names compare without ASCII case.
-// Every write replaces the file atomically; every read sees the file as it is.
+// Every write replaces the file atomically; every read sees the file as it is,
+// over the values every account holds (AccountDefaults.h).
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,10 @@ class ERegistryException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The key of the current user's Internet Settings, which hold the proxy.
+inline constexpr const char* InternetSettingsKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 enum class TRegDataType { rdUnknown, rdString, rdInteger };
 

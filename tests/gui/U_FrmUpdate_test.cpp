@@ -18,13 +18,14 @@
 #include "U_MainFunUpdate.h"
 #include "U_TvSchedule.h"
 #include "platform/Registry.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "ui_U_FrmMain.h"
 #include "ui_U_FrmUpdate.h"
 
 namespace {
 
-const char* const InternetSettings = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+using platform::InternetSettingsKey;
 
 std::string Zip(int stations) {
     TSampleOptions options;
@@ -42,12 +43,14 @@ protected:
         SetProxy(true, "127.0.0.1:" + std::to_string(server.Port()));
     }
     void TearDown() override {
-        if (savedConfig.empty()) unsetenv("XDG_CONFIG_HOME");
-        else setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+        if (savedConfig.empty())
+            unsetenv("XDG_CONFIG_HOME");
+        else
+            setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
     }
     void SetProxy(bool enable, const std::string& proxy) {
         platform::TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(InternetSettings, true));
+        ASSERT_TRUE(reg.OpenKey(InternetSettingsKey, true));
         reg.WriteInteger("ProxyEnable", enable ? 1 : 0);
         reg.WriteString("ProxyServer", proxy);
     }
@@ -71,6 +74,7 @@ protected:
 
     TempDir program, config;
     std::string savedConfig;
+    ScopedEnv desktopProxy{"http_proxy", "HTTP_PROXY"}; // what the registry follows
     TestHttpServer server;
 };
 
@@ -89,10 +93,10 @@ TEST_F(UpdateDialog, OpensReadyWithTheUsersProxyAndRemovesLeftovers) {
     EXPECT_TRUE(ui.btnUpdate->isEnabled());
     EXPECT_FALSE(ui.btnCancel->isEnabled());
     EXPECT_TRUE(ui.btnClose->isEnabled());
-    for (QWidget* hidden : {static_cast<QWidget*>(ui.Label1), static_cast<QWidget*>(ui.Label2),
-                            static_cast<QWidget*>(ui.rbSelfProxy),
-                            static_cast<QWidget*>(ui.etProxyServer),
-                            static_cast<QWidget*>(ui.etProxyPort)})
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(ui.Label1), static_cast<QWidget*>(ui.Label2),
+          static_cast<QWidget*>(ui.rbSelfProxy), static_cast<QWidget*>(ui.etProxyServer),
+          static_cast<QWidget*>(ui.etProxyPort)})
         EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
     EXPECT_EQ(dialog.HttpGet->URL, TFrmUpdate::UpdateHost() + "/download/showtime.zip");
     EXPECT_EQ(dialog.HttpGet->Agent, "");
@@ -107,11 +111,8 @@ TEST_F(UpdateDialog, DisabledProxyStillFillsTheFields) {
     EXPECT_EQ(dialog.ui->etProxyPort->text(), "81");
 }
 
-TEST_F(UpdateDialog, RegistryErrorIsShownAndSkipsTheRest) {
-    platform::TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(InternetSettings, true));
-    reg.DeleteValue("ProxyEnable");
-    WriteAll(UpdateArchivePath(), "old");
+// The text of a message box shown while the dialog is made, or "" for none.
+QString MessageWhileCreating(std::unique_ptr<TFrmUpdate>& dialog) {
     QString shown;
     QTimer::singleShot(0, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -119,13 +120,43 @@ TEST_F(UpdateDialog, RegistryErrorIsShownAndSkipsTheRest) {
             box->accept();
         }
     });
-    TFrmUpdate dialog;
-    EXPECT_EQ(shown, "Failed to get data for 'ProxyEnable'");
-    EXPECT_TRUE(dialog.ui->rbNoProxy->isChecked());
-    EXPECT_EQ(dialog.ui->etProxyServer->text(), "etProxyServer");
-    EXPECT_TRUE(dialog.ui->btnCancel->isEnabled()); // as designed
-    EXPECT_TRUE(std::filesystem::exists(UpdateArchivePath())); // not removed yet
-    EXPECT_EQ(dialog.HttpGet->FileName, UpdateArchivePath());
+    dialog = std::make_unique<TFrmUpdate>();
+    return shown;
+}
+
+// A new user's account has no registry file: the dialog opens without a
+// message box, and "使用IE设置" is the desktop's proxy.
+TEST_F(UpdateDialog, FirstRunShowsNoMessageAndOffersTheDesktopsProxy) {
+    std::filesystem::remove(platform::TRegistry::HiveFileName());
+    setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server.Port())).c_str(), 1);
+    WriteAll(UpdateArchivePath(), "old archive");
+    Serve(Zip(3));
+    std::unique_ptr<TFrmUpdate> dialog;
+    EXPECT_EQ(MessageWhileCreating(dialog), "");
+    EXPECT_FALSE(Leftovers());
+    EXPECT_TRUE(dialog->ui->rbIeProxy->isChecked());
+    EXPECT_EQ(dialog->ui->etProxyServer->text(), "127.0.0.1");
+    dialog->ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(*dialog));
+    EXPECT_EQ(dialog->ui->lbHint->text(), "更新提示：更新完毕");
+    EXPECT_EQ(Stations().size(), 3u);
+    EXPECT_EQ(server.Requests().size(), 1u); // through the desktop's proxy
+}
+
+// A value of the wrong type is still a read error, shown; the dialog opens
+// ready all the same, and without what an earlier update left.
+TEST_F(UpdateDialog, RegistryErrorIsShownAndTheDialogStillOpensReady) {
+    platform::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(InternetSettingsKey, true));
+    reg.WriteString("ProxyEnable", "1");
+    WriteAll(UpdateArchivePath(), "old");
+    std::unique_ptr<TFrmUpdate> dialog;
+    EXPECT_EQ(MessageWhileCreating(dialog), "Invalid data type for 'ProxyEnable'");
+    EXPECT_TRUE(dialog->ui->rbNoProxy->isChecked());
+    EXPECT_EQ(dialog->ui->etProxyServer->text(), "etProxyServer");
+    EXPECT_FALSE(dialog->ui->btnCancel->isEnabled());
+    EXPECT_FALSE(Leftovers());
+    EXPECT_EQ(dialog->HttpGet->FileName, UpdateArchivePath());
 }
 
 TEST_F(UpdateDialog, DownloadsExtractsAndBuildsEveryStation) {
@@ -250,7 +281,8 @@ TEST_F(UpdateDialog, CorruptEntryIsBuiltInAllTheSame) {
     // Damage the deflated data of the second station (after its local header).
     std::size_t second = zip.find("PK\x03\x04", zip.find("PK\x03\x04", 30) + 4);
     ASSERT_NE(second, std::string::npos);
-    for (std::size_t i = second + 60; i < second + 90; ++i) zip[i] = char(0xFF);
+    for (std::size_t i = second + 60; i < second + 90; ++i)
+        zip[i] = char(0xFF);
     Serve(zip);
     TFrmUpdate dialog;
     dialog.ui->btnUpdate->click();

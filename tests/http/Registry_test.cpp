@@ -9,6 +9,7 @@
 #include "U_HttpGet.h"
 #include "platform/Hive.h"
 #include "platform/Registry.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 using platform::ERegistryException;
@@ -16,8 +17,7 @@ using platform::TRegistry;
 
 namespace {
 
-const char* const InternetSettings =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+using platform::InternetSettingsKey;
 
 class Registry : public ::testing::Test {
 protected:
@@ -33,7 +33,7 @@ protected:
     }
     void Settings(void (*write)(TRegistry&)) {
         TRegistry r;
-        ASSERT_TRUE(r.OpenKey(InternetSettings, true));
+        ASSERT_TRUE(r.OpenKey(InternetSettingsKey, true));
         write(r);
     }
     // The message of the registry error that fn raises, or "<none>".
@@ -57,6 +57,7 @@ protected:
 
     TempDir dir;
     std::string saved;
+    ScopedEnv desktopProxy{"http_proxy", "HTTP_PROXY"}; // what the defaults follow
     TTvHttpGet http;
 };
 
@@ -64,17 +65,49 @@ TEST_F(Registry, HiveLivesUnderTheXdgConfigFolder) {
     EXPECT_EQ(TRegistry::HiveFileName(), dir.path() + "/vimbrel/registry.reg");
 }
 
-// Each case starts from an empty configuration folder, prepares it, and
-// reads the proxy settings: the outcome is "on", "off" or the error's message.
+// Each case starts from an empty configuration folder and no desktop proxy,
+// prepares them, and reads the proxy settings: the outcome is "on", "off" or
+// the error's message. Like a real account, the hive holds Internet Settings
+// from the start; here they follow the desktop's proxy variables.
 TEST_F(Registry, ProxySettingsReadOrFailByWhatTheHiveHolds) {
     const std::string blocker = dir.file("blocker");
+    auto desktop = [](const char* name, const char* value) {
+        return [=] { setenv(name, value, 1); };
+    };
     const struct {
         const char* name;
         std::function<void()> prepare;
         const char* outcome;
         const char* proxy;
     } cases[] = {
-        {"missing key", [] {}, "Failed to get data for 'ProxyEnable'", "unchanged"},
+        {"a fresh account", [] {}, "off", ""},
+        {"http_proxy", desktop("http_proxy", "http://user:pw@proxy.example:3128/"), "on",
+         "proxy.example:3128"},
+        {"HTTP_PROXY", desktop("HTTP_PROXY", "proxy2.example:8080"), "on", "proxy2.example:8080"},
+        {"http_proxy first",
+         [&] {
+             desktop("HTTP_PROXY", "upper:1")();
+             desktop("http_proxy", "lower:2")();
+         },
+         "on", "lower:2"},
+        {"no port: curl's", desktop("http_proxy", "http://p.example"), "on", "p.example:1080"},
+        {"IPv6", desktop("http_proxy", "http://[::1]:3128"), "on", "[::1]:3128"},
+        {"not an HTTP proxy", desktop("http_proxy", "socks5://s.example:1080"), "off", ""},
+        {"a written value wins",
+         [&] {
+             desktop("http_proxy", "desk:1")();
+             Settings([](TRegistry& r) { r.WriteInteger("ProxyEnable", 0); });
+         },
+         "off", "desk:1"},
+        {"both written",
+         [&] {
+             desktop("http_proxy", "desk:1")();
+             Settings([](TRegistry& r) {
+                 r.WriteInteger("ProxyEnable", 1);
+                 r.WriteString("ProxyServer", "mine:2");
+             });
+         },
+         "on", "mine:2"},
         {"missing ProxyServer",
          [&] { Settings([](TRegistry& r) { r.WriteInteger("ProxyEnable", 1); }); }, "on", ""},
         {"ProxyEnable as text",
@@ -88,17 +121,19 @@ TEST_F(Registry, ProxySettingsReadOrFailByWhatTheHiveHolds) {
              });
          },
          "Invalid data type for 'ProxyServer'", "unchanged"},
-        {"key that cannot be created",
+        {"hive that cannot be written",
          [&] {
              WriteAll(blocker, "a file where a folder should be");
              setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
          },
-         "off", "unchanged"},
+         "off", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(dir.path() + "/vimbrel");
         setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+        for (const char* name : {"http_proxy", "HTTP_PROXY"})
+            unsetenv(name);
         c.prepare();
         std::string proxy = "unchanged";
         EXPECT_EQ(ProxyOutcome(proxy), c.outcome);
@@ -106,12 +141,13 @@ TEST_F(Registry, ProxySettingsReadOrFailByWhatTheHiveHolds) {
     }
 }
 
-// A key read is a key created, even when a value then cannot be read; a hive
-// that cannot be created cannot be written either.
-TEST_F(Registry, ReadingCreatesTheKeyAndAnUncreatableHiveRefusesWrites) {
+// Every account has its Internet Settings, and reading them writes nothing;
+// a hive that cannot be created cannot be written either.
+TEST_F(Registry, InternetSettingsExistUnwrittenAndAnUncreatableHiveRefusesWrites) {
     std::string proxy;
     ErrorOf([&] { http.ReadIEProxySettings(proxy); });
-    EXPECT_TRUE(TRegistry().KeyExists(InternetSettings));
+    EXPECT_TRUE(TRegistry().KeyExists(InternetSettingsKey));
+    EXPECT_FALSE(std::filesystem::exists(TRegistry::HiveFileName()));
     WriteAll(dir.file("blocker"), "a file where a folder should be");
     setenv("XDG_CONFIG_HOME", dir.file("blocker").c_str(), 1);
     TRegistry r;
@@ -127,7 +163,7 @@ TEST_F(Registry, OnlyTheLowByteOfProxyEnableCounts) {
         {-1, true}};
     for (const auto& c : cases) {
         TRegistry r;
-        ASSERT_TRUE(r.OpenKey(InternetSettings, true));
+        ASSERT_TRUE(r.OpenKey(InternetSettingsKey, true));
         r.WriteInteger("ProxyEnable", c.value);
         r.WriteString("ProxyServer", "proxy.example:3128");
         std::string proxy;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "http/HttpGetFixture.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -251,17 +252,12 @@ TEST_F(HttpGet, PostSendsTheFormHeaderAsWrittenAndTheQuery) {
 TEST_F(HttpGet, PreconfiguredProxyComesFromTheEnvironment) {
     Serve("via env");
     const std::string proxy = "http://" + server.Address();
-    std::vector<std::pair<const char*, std::string>> saved;
-    for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY"}) {
-        if (const char* v = std::getenv(name)) saved.emplace_back(name, v);
-        unsetenv(name);
+    {
+        const ScopedEnv clean{"http_proxy", "no_proxy", "NO_PROXY"};
+        setenv("http_proxy", proxy.c_str(), 1);
+        http.UseProxy = false;
+        http.StartDownload();
     }
-    setenv("http_proxy", proxy.c_str(), 1);
-    http.UseProxy = false;
-    http.StartDownload();
-    unsetenv("http_proxy");
-    for (const auto& [name, value] : saved)
-        setenv(name, value.c_str(), 1);
     EXPECT_EQ(outcomes, Outcomes{Done(7)});
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].requestLine,
