@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "guide/GuidePacker.h"
+#include "platform/CurlTransfer.h"
 
 namespace {
 
@@ -49,10 +50,7 @@ std::string FetchAndPack(const std::string& url) {
     CURL* c = easy.get();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    platform::FollowRedirectsLikeTheSystem(c);
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, ""); // plain guides often travel compressed
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);

@@ -13,6 +13,8 @@ namespace {
 // Room for several of curl's largest writes, so that pauses stay rare.
 constexpr std::size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
 constexpr int PollSliceMs = 100; // how often a wait looks at the stop flag
+// Redirects followed, as WinInet does; a loop ends after these.
+constexpr long MaxRedirects = 5;
 
 // HTTP's optional white space (blanks and tabs) around a header line, its
 // name and its value, and the line's own CR LF at its end.
@@ -37,12 +39,25 @@ std::uint32_t FromCurl(CURLcode code) {
         return ERROR_INTERNET_CANNOT_CONNECT;
     case CURLE_OPERATION_TIMEDOUT:
         return ERROR_INTERNET_TIMEOUT;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return ERROR_HTTP_REDIRECT_FAILED;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return ERROR_INTERNET_INVALID_CA;
     default:
         return ERROR_INTERNET_CONNECTION_ABORTED;
     }
 }
 
 } // namespace
+
+bool FollowRedirectsLikeTheSystem(CURL* easy) {
+    return curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+           curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+           curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+           curl_easy_setopt(easy, CURLOPT_MAXREDIRS, MaxRedirects) == CURLE_OK &&
+           curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+           curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+}
 
 CurlTransfer::CurlTransfer() : buffer(BufferCapacity) {}
 
@@ -65,7 +80,7 @@ bool CurlTransfer::Configure(const TransferSetup& s) {
     };
     set(CURLOPT_URL, s.url.c_str());
     set(CURLOPT_NOSIGNAL, 1L);
-    set(CURLOPT_PROTOCOLS_STR, "http");
+    ok = ok && FollowRedirectsLikeTheSystem(c);
     set(CURLOPT_HTTP_VERSION, long(s.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1));
     // Curl would end the body at Content-Length and drop what follows; we
     // want to see a body that runs past it (see DecideBodyEnd).
@@ -132,8 +147,8 @@ std::size_t CurlTransfer::OnHeader(char* data, std::size_t size, std::size_t cou
     return size * count;
 }
 
-// Curl hands every response's header lines, interim 1xx ones included; the
-// headers of the final response are the ones kept.
+// Curl hands every response's header lines, interim 1xx ones and redirects
+// it follows included; the headers of the final response are the ones kept.
 void CurlTransfer::HeaderLine(std::string_view line) {
     activity += line.size();
     if (headersDone) return; // trailers of a chunked body
@@ -149,7 +164,7 @@ void CurlTransfer::HeaderLine(std::string_view line) {
     }
     line = TrimHeaderSpace(line);
     if (line.empty()) {
-        if (statusCode >= 200) {
+        if (statusCode >= 200 && !FollowedRedirect()) {
             headersDone = true;
             DecideBodyEnd();
         }
@@ -159,6 +174,13 @@ void CurlTransfer::HeaderLine(std::string_view line) {
     if (colon == std::string_view::npos) return;
     headers.emplace_back(std::string(TrimHeaderSpace(line.substr(0, colon))),
                          std::string(TrimHeaderSpace(line.substr(colon + 1))));
+}
+
+// Curl follows a 3xx response that names a Location (or fails the transfer
+// when it may not), so such a response is never the final one.
+bool CurlTransfer::FollowedRedirect() const {
+    const std::string* location = Header("Location", 0);
+    return statusCode >= 300 && statusCode < 400 && location && !location->empty();
 }
 
 // A connection the server keeps open ends its body at Content-Length; one it
@@ -205,7 +227,11 @@ void CurlTransfer::CollectDone() {
     while (CURLMsg* msg = curl_multi_info_read(multi.get(), &left)) {
         if (msg->msg != CURLMSG_DONE) continue;
         done = true;
-        if (msg->data.result != CURLE_OK && !lengthReached) Fail(FromCurl(msg->data.result));
+        const CURLcode result = msg->data.result;
+        if (result == CURLE_OK || lengthReached) continue;
+        // A redirect to a scheme other than http or https is a failed redirect.
+        const bool refusedScheme = result == CURLE_UNSUPPORTED_PROTOCOL && FollowedRedirect();
+        Fail(refusedScheme ? ERROR_HTTP_REDIRECT_FAILED : FromCurl(result));
     }
 }
 

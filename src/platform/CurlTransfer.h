@@ -16,6 +16,12 @@
 
 namespace platform {
 
+// Follows redirects as the system's own internet layer does: up to 5, to
+// http or https only; https checks the server's certificate against the
+// system's CA store (curl's default, stated so that it stays). The only
+// schemes a transfer may use are the same two. false when curl refused one.
+bool FollowRedirectsLikeTheSystem(CURL* easy);
+
 // How long a connection may take, and how long a transfer may wait without a
 // byte, unless set otherwise: WinInet's own default.
 inline constexpr long DefaultTimeoutMs = 30000;
@@ -68,6 +74,7 @@ private:
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
     bool Configure(const TransferSetup& setup);
     void HeaderLine(std::string_view line);
+    bool FollowedRedirect() const;
     void DecideBodyEnd();
     template <class Ready> bool Pump(Ready ready);
     void CollectDone();

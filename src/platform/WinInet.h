@@ -43,7 +43,9 @@ inline constexpr DWORD ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 inline constexpr DWORD ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
 inline constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+inline constexpr DWORD ERROR_INTERNET_INVALID_CA = 12045;
 inline constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
+inline constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;
 
 // Initialises libcurl once for the process. InternetOpenA calls it too; a
 // program's main may call it early, before any thread starts.
@@ -61,9 +63,14 @@ HINTERNET InternetConnectA(HINTERNET internet, const char* serverName, INTERNET_
 HINTERNET HttpOpenRequestA(HINTERNET connect, const char* verb, const char* objectName,
                            const char* version, const char* referrer, const char** acceptTypes,
                            DWORD flags, DWORD_PTR context);
-// Sends the request and returns once the response's headers have arrived.
-// headersLength (DWORD)-1 means headers is zero-ended; a zero byte inside the
-// given length ends the headers too.
+// Sends the request and returns once the final response's headers have
+// arrived. Redirects are followed, up to 5 and to http or https only, as the
+// system's own layer does; https checks the certificate against the system's
+// CA store. A loop, or a redirect to another scheme, fails with
+// ERROR_HTTP_REDIRECT_FAILED, an untrusted certificate with
+// ERROR_INTERNET_INVALID_CA. headersLength (DWORD)-1 means
+// headers is zero-ended; a zero byte inside the given length ends the headers
+// too.
 BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLength,
                       const void* optional, DWORD optionalLength);
 // Gives the header's text, zero-ended (length without the zero), or with

@@ -1,8 +1,9 @@
 // A small HTTP server on 127.0.0.1 (ephemeral port) for tests and benchmarks,
-// on its own thread. It answers every request with the configured reply and
-// records what it received, so it serves as a proxy too: point a client at
-// any host with this server as its proxy. Replies can be exact, lack a
-// Content-Length, end early, run past their length, or stall.
+// on its own thread. It answers every request with the configured reply (or
+// the one set for the request's path) and records what it received, so it
+// serves as a proxy too: point a client at any host with this server as its
+// proxy. Replies can be exact, lack a Content-Length, end early, run past
+// their length, stall, or redirect.
 #pragma once
 
 #include <arpa/inet.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -91,6 +93,12 @@ public:
     void SetReply(TestReply r) {
         std::lock_guard lock(mutex);
         reply = std::move(r);
+    }
+    // The reply to requests for path ("/a/b", also when asked as a proxy for
+    // "http://host/a/b"), instead of the one SetReply sets.
+    void SetReplyFor(const std::string& path, TestReply r) {
+        std::lock_guard lock(mutex);
+        routes[path] = std::move(r);
     }
     std::vector<RecordedRequest> Requests() const {
         std::lock_guard lock(mutex);
@@ -184,6 +192,18 @@ private:
         }
     }
 
+    // The path a request line asks for: its target without scheme and host.
+    static std::string PathOf(const std::string& requestLine) {
+        const std::size_t from = requestLine.find(' ') + 1;
+        std::string target = requestLine.substr(from, requestLine.find(' ', from) - from);
+        const std::size_t scheme = target.find("://");
+        if (scheme != std::string::npos) {
+            const std::size_t slash = target.find('/', scheme + 3);
+            target = slash == std::string::npos ? "/" : target.substr(slash);
+        }
+        return target;
+    }
+
     void Serve() {
         while (WaitFor(listener, POLLIN)) {
             const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -194,7 +214,8 @@ private:
                 {
                     std::lock_guard lock(mutex);
                     requests.push_back(r);
-                    a = reply;
+                    const auto route = routes.find(PathOf(r.requestLine));
+                    a = route != routes.end() ? route->second : reply;
                 }
                 Answer(fd, a);
             }
@@ -208,6 +229,7 @@ private:
     mutable std::mutex mutex;
     std::condition_variable stalledChanged;
     TestReply reply;
+    std::map<std::string, TestReply> routes;
     std::vector<RecordedRequest> requests;
     bool stalled = false;
     std::thread worker;

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "http/HttpGetFixture.h"
+#include "http/TestTlsServer.h"
 #include "platform/WinInet.h"
 
 using namespace platform;
@@ -187,6 +189,79 @@ TEST_F(WinInet, ProxyListGivesItsHttpEntry) {
             InternetCloseHandle(h);
     }
     EXPECT_EQ(server.Requests().size(), 3u);
+}
+
+// A redirect to location, with one of the statuses that redirect.
+TestReply Redirect(const std::string& location, const char* status = "302 Found") {
+    TestReply r;
+    r.statusLine = std::string("HTTP/1.1 ") + status;
+    r.extraHeaders = "Location: " + location + "\r\n";
+    return r;
+}
+
+// Sends a GET of /file straight to server; gives the body, or the error.
+std::string DirectGet(const TestHttpServer& server) {
+    HINTERNET internet = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET connection = InternetConnectA(internet, "127.0.0.1", INTERNET_PORT(server.Port()), "",
+                                            "", INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET request = HttpOpenRequestA(connection, "GET", "/file", "HTTP/1.0", "", nullptr, 0, 0);
+    std::string outcome;
+    if (HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+        char buffer[64];
+        DWORD n = 0;
+        while (InternetReadFile(request, buffer, sizeof buffer, &n) && n > 0)
+            outcome.append(buffer, n);
+    } else {
+        outcome = "error " + std::to_string(GetLastError());
+    }
+    for (HINTERNET h : {request, connection, internet})
+        InternetCloseHandle(h);
+    return outcome;
+}
+
+// Redirects are followed as the system's own layer does: up to five, to http
+// or https only, https with a certificate the system trusts.
+TEST(WinInetRedirects, FollowedUpToFiveToHttpOrHttpsOnly) {
+    const char* const statuses[] = {"301 Moved Permanently", "302 Found", "303 See Other",
+                                    "307 Temporary Redirect", "308 Permanent Redirect"};
+    // n redirects from /file, the last to /end, which is the resource.
+    auto chain = [&](int n) {
+        return [=](TestHttpServer& s) {
+            for (int i = 0; i < n; ++i)
+                s.SetReplyFor(i == 0 ? "/file" : "/hop" + std::to_string(i),
+                              Redirect(i + 1 == n ? "/end" : "/hop" + std::to_string(i + 1),
+                                       statuses[i % 5]));
+            TestReply end;
+            end.body = "the end";
+            s.SetReplyFor("/end", end);
+        };
+    };
+    auto to = [](const std::string& location) {
+        return [=](TestHttpServer& s) { s.SetReplyFor("/file", Redirect(location)); };
+    };
+    TestTlsServer untrusted;
+    const struct {
+        const char* name;
+        std::function<void(TestHttpServer&)> routes;
+        std::string outcome;
+    } cases[] = {
+        {"another path", chain(1), "the end"},
+        {"five redirects", chain(5), "the end"},
+        {"six redirects", chain(6), "error " + std::to_string(ERROR_HTTP_REDIRECT_FAILED)},
+        {"a loop", to("/file"), "error " + std::to_string(ERROR_HTTP_REDIRECT_FAILED)},
+        {"another scheme", to("ftp://127.0.0.1/file"),
+         "error " + std::to_string(ERROR_HTTP_REDIRECT_FAILED)},
+        {"https, self-signed", to("https://127.0.0.1:" + std::to_string(untrusted.Port()) + "/"),
+         "error " + std::to_string(ERROR_INTERNET_INVALID_CA)},
+    };
+    for (const auto& c : cases) {
+        TestHttpServer server;
+        c.routes(server);
+        EXPECT_EQ(DirectGet(server), c.outcome) << c.name;
+    }
+    // The https redirect was followed, and the handshake refused by the client.
+    EXPECT_EQ(untrusted.Connections(), 1);
+    EXPECT_EQ(untrusted.Handshakes(), 0);
 }
 
 TEST_F(WinInet, StaleHandlesFail) {
