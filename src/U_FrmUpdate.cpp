@@ -1,5 +1,6 @@
 #include "U_FrmUpdate.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include "U_MainFunBuild.h"
@@ -33,6 +34,13 @@ TFrmUpdate::TFrmUpdate(QWidget* parent)
     UnZip1.SetCpuType(archive::cptAuto);
     UnZip1.OnEnd = [this](QObject* sender, const std::string& name, bool pass) {
         UnZip1End(sender, name, pass);
+    };
+    UnZip1.OnError = [this](QObject* sender, const std::string& name, const std::string& message,
+                            const std::string& volume,
+                            int code) { UnZip1Error(sender, name, message, volume, code); };
+    UnZip1.OnCorruptZipHeader = [this](QObject* sender, archive::THeaderTypeState head,
+                                       bool& cancel) {
+        UnZip1CorruptZipHeader(sender, head, cancel);
     };
     connect(ui->btnUpdate, &QPushButton::clicked, this, &TFrmUpdate::btnUpdateClick);
     connect(ui->btnCancel, &QPushButton::clicked, this, &TFrmUpdate::btnCancelClick);
@@ -70,6 +78,7 @@ void TFrmUpdate::PrepareUpdate() {
     HttpGet->OnDoneFile = [this](QObject* sender, const std::string& name, std::int32_t size) {
         HttpDoneFile(sender, name, size);
     };
+    HttpGet->OnError = [this](QObject* sender) { HttpError(sender); };
     HttpGet->URL = UpdateHost() + UpdatePath;
     HttpGet->FileName = UpdateArchivePath();
     std::string proxy;
@@ -93,6 +102,7 @@ void TFrmUpdate::SetButtons(bool update, bool cancel, bool close) {
 }
 
 void TFrmUpdate::btnUpdateClick() {
+    downloadCancelled = false;
     SetButtons(false, true, false);
     ui->lbHint->setText("更新提示：正在下载更新信息...");
     if (ui->rbNoProxy->isChecked()) {
@@ -112,27 +122,80 @@ void TFrmUpdate::HttpProgress(QObject*, std::int32_t TotalSize, std::int32_t Cur
 }
 
 void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
+    if (extracting) return; // one extraction at a time
     ui->pbHint->setValue(0);
     ui->lbHint->setText("更新提示：解压缩更新文件...");
-    ++extracting;
-    ExtractArchive(UnZip1, UpdateArchivePath(), ExtractionFolder());
-    --extracting;
-    if (extracting == 0) stationCache.Clear(); // the schedule holds the texts now
-    // A close pressed meanwhile takes effect now that the extraction is over.
-    if (closePending && extracting == 0)
+    extracting = true;
+    std::string buildError;
+    const bool updated = InstallUpdate(buildError);
+    extracting = false;
+    ui->lbHint->setText(updated ? "更新提示：更新完毕" : "更新提示：更新文件有误，节目表未改变");
+    SetButtons(true, false, true);
+    if (!buildError.empty()) QMessageBox::critical(this, "Vimbrel", QString::fromUtf8(buildError));
+    // A close pressed meanwhile takes effect now that the update is over.
+    if (closePending)
         QMetaObject::invokeMethod(
             this, [this] { done(1); }, Qt::QueuedConnection);
 }
 
-void TFrmUpdate::UnZip1End(QObject*, const std::string&, bool) {
-    // A failed build ends this call; the extractor absorbs the error and goes on.
-    BuildScheduleFile(StationFolderPath(), "*.*", ScheduleFilePath(), platform::Now(),
-                      &stationCache);
-    ui->lbHint->setText("更新提示：更新完毕");
+// Extracts the archive into an emptied station folder and, only when every
+// entry came out whole, builds the new schedule in one go, letting events run
+// between stations. Anything else keeps the old schedule, byte for byte, and
+// removes what the archive left.
+bool TFrmUpdate::InstallUpdate(std::string& buildError) {
+    // The new archive's stations only, none left from an earlier update.
+    if (platform::DirectoryExists(StationFolderPath())) DeleteFolder(StationFolderPath());
+    extraction = {};
+    // The station folder's entries only: nothing else beside the program (the
+    // schedule itself, the program's own files) is an archive's to replace.
+    ExtractArchive(UnZip1, UpdateArchivePath(), ExtractionFolder(), StationFolderName() + "\\*");
+    if (extraction.files > 0 && extraction.sound) {
+        try {
+            BuildScheduleFile(StationFolderPath(), "*.*", ScheduleFilePath(), platform::Now(),
+                              [] { QCoreApplication::processEvents(); });
+            return true;
+        } catch (const std::exception& e) {
+            buildError = e.what();
+        }
+    }
+    RemoveUpdateFiles();
+    return false;
+}
+
+// Each entry is only taken note of: the schedule changes once the whole
+// archive is out, so the dialog stays on "解压缩更新文件..." until then.
+void TFrmUpdate::UnZip1End(QObject*, const std::string& FileName, bool CRC_PASS) {
+    const bool folder = !FileName.empty() && FileName.back() == '\\';
+    if (!folder) ++extraction.files;
+    extraction.sound = extraction.sound && CRC_PASS;
+}
+
+// Whatever the extractor reports (an entry refused or unreadable, a full
+// disk) means the archive did not come out whole.
+void TFrmUpdate::UnZip1Error(QObject*, const std::string&, const std::string&, const std::string&,
+                             int) {
+    extraction.sound = false;
+}
+
+// An archive without its central directory (one cut short) cannot tell which
+// entries are missing: it is refused whole.
+void TFrmUpdate::UnZip1CorruptZipHeader(QObject*, archive::THeaderTypeState, bool& Cancel) {
+    Cancel = true;
+    extraction.sound = false;
+}
+
+// A failed download: said so, and the dialog is ready again. A cancelled
+// one keeps the look the cancel gave it.
+void TFrmUpdate::HttpError(QObject*) {
+    if (downloadCancelled) return;
+    RemoveUpdateFiles(); // a partial archive is of no use
+    ui->pbHint->setValue(0);
+    ui->lbHint->setText("更新提示：下载失败");
     SetButtons(true, false, true);
 }
 
 void TFrmUpdate::btnCancelClick() {
+    downloadCancelled = true;
     if (HttpGet) HttpGet->AbortDownload();
     SetButtons(true, false, true);
 }
@@ -143,7 +206,7 @@ void TFrmUpdate::btnCloseClick() {
 
 void TFrmUpdate::done(int result) {
     if (closed) return;
-    if (extracting > 0) {
+    if (extracting) {
         setResult(result);
         closePending = true;
         return;

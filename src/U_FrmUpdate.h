@@ -1,5 +1,7 @@
 // The update dialog: downloads showtime.zip, extracts it beside the program
-// and rebuilds lastsch.sch from the station folder after every extracted entry.
+// and, once every entry has come out whole, rebuilds lastsch.sch from the
+// station folder; a failed download or a damaged archive leaves the old
+// schedule as it was.
 #pragma once
 
 #include <QDialog>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "U_HttpGet.h"
-#include "U_MainFunBuildCache.h"
 #include "archive/TUnZip.h"
 
 namespace Ui {
@@ -32,7 +33,11 @@ public:
     // Component events.
     void HttpProgress(QObject* Sender, std::int32_t TotalSize, std::int32_t CurReadedSize);
     void HttpDoneFile(QObject* Sender, const std::string& FileName, std::int32_t FileSize);
+    void HttpError(QObject* Sender);
     void UnZip1End(QObject* Sender, const std::string& FileName, bool CRC_PASS);
+    void UnZip1Error(QObject* Sender, const std::string& FileName, const std::string& ExtendedMsg,
+                     const std::string& VolumeID, int ECode);
+    void UnZip1CorruptZipHeader(QObject* Sender, archive::THeaderTypeState HeadFlag, bool& Cancel);
 
     Ui::TFRMUPDATE* ui;
     std::unique_ptr<TTvHttpGet> HttpGet;
@@ -51,10 +56,17 @@ private:
     void PrepareUpdate();
     void RemoveUpdateFiles();
     void SetButtons(bool update, bool cancel, bool close);
+    bool InstallUpdate(std::string& buildError);
 
-    // The station files already read by this extraction's builds.
-    TBuildCache stationCache;
-    int extracting = 0; // nesting depth of HttpDoneFile
+    // What the running extraction's events have told: an update goes in only
+    // when it gave at least one file and every entry passed, with nothing
+    // reported.
+    struct TExtraction {
+        int files = 0;
+        bool sound = true;
+    } extraction;
+    bool extracting = false;
+    bool downloadCancelled = false; // the failure that follows is the user's doing
     bool closePending = false;
     bool closed = false;
 };

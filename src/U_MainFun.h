@@ -4,7 +4,6 @@
 #pragma once
 
 #include "U_MainFunBuild.h"
-#include "U_MainFunBuildCache.h"
 #include "U_MainFunDataFolder.h"
 #include "U_MainFunFolder.h"
 #include "U_MainFunSearch.h"

@@ -34,6 +34,10 @@ std::string ExtractionFolder() {
     return folder.substr(0, folder.size() - 1);
 }
 
+std::string StationFolderName() {
+    return "节目单";
+}
+
 std::string StationFolderPath() {
-    return ProgramFolder() + "节目单";
+    return ProgramFolder() + StationFolderName();
 }

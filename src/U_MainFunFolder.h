@@ -14,3 +14,5 @@ std::string ScheduleFilePath();  // lastsch.sch
 std::string UpdateArchivePath(); // showtime.zip
 std::string ExtractionFolder();  // the program folder without its separator
 std::string StationFolderPath(); // 节目单
+// The station folder's name, as the update archive stores it and the disk holds it.
+std::string StationFolderName();

@@ -6,10 +6,10 @@
 using namespace platform;
 
 void ExtractArchive(archive::TUnZip& extractor, const std::string& archive,
-                    const std::string& folder) {
+                    const std::string& folder, const std::string& mask) {
     extractor.SetArchiveFile(archive);
     extractor.FileSpec().Clear();
-    extractor.FileSpec().Add("*.*");
+    extractor.FileSpec().Add(mask);
     extractor.SetExtractDir(folder);
     extractor.Extract();
 }

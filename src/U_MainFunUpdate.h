@@ -8,8 +8,9 @@ namespace archive {
 class TUnZip;
 }
 
-// Extracts every entry of archive below folder with extractor.
+// Extracts the entries of archive that mask selects (stored names, "\"
+// separated) below folder with extractor.
 void ExtractArchive(archive::TUnZip& extractor, const std::string& archive,
-                    const std::string& folder);
+                    const std::string& folder, const std::string& mask = "*.*");
 // Deletes a folder tree outright, silently; true when it was deleted.
 bool DeleteFolder(const std::string& path);

@@ -340,13 +340,6 @@ BOOL MoveFileReplaceA(const std::string& from, const std::string& to) {
                                                                          : Fail(FromErrno(errno));
 }
 
-BOOL ExchangeFilesA(const std::string& a, const std::string& b) {
-    if (renameat2(AT_FDCWD, NativePath(a).c_str(), AT_FDCWD, NativePath(b).c_str(),
-                  RENAME_EXCHANGE) == 0)
-        return true;
-    return Fail(errno == EINVAL || errno == ENOSYS ? ERROR_NOT_SUPPORTED : FromErrno(errno));
-}
-
 DWORD GetFileAttributesA(const std::string& path) {
     std::string p = NativePath(path);
     struct stat st {};

@@ -87,9 +87,6 @@ BOOL SetFileDosDateTime(HANDLE file, std::uint32_t dosDateTime);
 BOOL DeleteFileA(const std::string& path);
 // Renames, replacing an existing target.
 BOOL MoveFileReplaceA(const std::string& from, const std::string& to);
-// Swaps the names of two existing files in one step. Fails, changing nothing,
-// where the file system cannot (ERROR_NOT_SUPPORTED).
-BOOL ExchangeFilesA(const std::string& a, const std::string& b);
 DWORD GetFileAttributesA(const std::string& path);
 // Applies the read-only bit; the other MS-DOS bits have no Linux meaning.
 // Does not follow a symbolic link (as on Windows, where it would change the link).

@@ -17,6 +17,7 @@
 #include "U_MainFunFolder.h"
 #include "U_MainFunUpdate.h"
 #include "U_TvSchedule.h"
+#include "guide/ZipWriter.h"
 #include "platform/Registry.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -183,7 +184,9 @@ TEST_F(UpdateDialog, DownloadsExtractsAndBuildsEveryStation) {
     EXPECT_EQ(Stations().size(), 30u);
 }
 
-TEST_F(UpdateDialog, SecondUpdateInTheSameDialogKeepsOldStationFiles) {
+// The station folder is emptied before each extraction: a second update
+// holds exactly the new archive's stations.
+TEST_F(UpdateDialog, SecondUpdateInTheSameDialogHoldsOnlyTheNewStations) {
     Serve(Zip(5));
     TFrmUpdate dialog;
     dialog.ui->rbIeProxy->setChecked(true);
@@ -193,7 +196,8 @@ TEST_F(UpdateDialog, SecondUpdateInTheSameDialogKeepsOldStationFiles) {
     WriteAll(StationFolderPath() + "/extra.txt", "08:00 x\r\n");
     dialog.ui->btnUpdate->click();
     ASSERT_TRUE(Finished(dialog));
-    EXPECT_EQ(Stations().size(), 6u);
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新完毕");
+    EXPECT_EQ(Stations().size(), 3u);
     EXPECT_EQ(server.Requests().size(), 2u);
 }
 
@@ -262,48 +266,124 @@ TEST_F(UpdateDialog, TheMainWindowShowsStationZeroAfterAnUpdate) {
     EXPECT_FALSE(Leftovers());
 }
 
-TEST_F(UpdateDialog, NonZipBodyLeavesTheScheduleAndNeedsCancel) {
-    BuildScheduleFile(program.file("none"), "*.*", ScheduleFilePath(), 1.0);
-    const std::string before = ReadAll(ScheduleFilePath());
-    Serve("<html>this is not an archive</html>");
-    TFrmUpdate dialog;
-    dialog.ui->btnUpdate->click();
-    ASSERT_TRUE(Finished(dialog));
-    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：解压缩更新文件...");
-    EXPECT_FALSE(dialog.ui->btnClose->isEnabled());
-    dialog.ui->btnCancel->click();
-    EXPECT_TRUE(dialog.ui->btnClose->isEnabled());
-    EXPECT_EQ(ReadAll(ScheduleFilePath()), before);
+// The archive with its 节目单 and stations, then entries of a test's own.
+std::string ZipWith(int stations, const std::vector<std::pair<std::string, std::string>>& more) {
+    guide::TZipWriter zip;
+    TSampleOptions options;
+    options.stations = stations;
+    options.programmesPerDay = 4;
+    AddSampleStations(zip, options);
+    for (const auto& [name, content] : more)
+        zip.AddFile(name, content);
+    return zip.Finish();
 }
 
-TEST_F(UpdateDialog, CorruptEntryIsBuiltInAllTheSame) {
-    std::string zip = Zip(3);
-    // Damage the deflated data of the second station (after its local header).
-    std::size_t second = zip.find("PK\x03\x04", zip.find("PK\x03\x04", 30) + 4);
-    ASSERT_NE(second, std::string::npos);
-    for (std::size_t i = second + 60; i < second + 90; ++i)
+// The archive with the deflated data of its n-th local header's entry spoilt.
+std::string Damaged(std::string zip, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i <= n; ++i)
+        at = zip.find("PK\x03\x04", i == 0 ? 0 : at + 4);
+    for (std::size_t i = at + 60; i < at + 90; ++i)
         zip[i] = char(0xFF);
-    Serve(zip);
+    return zip;
+}
+
+// The archive cut off where its n-th local header starts.
+std::string CutBefore(const std::string& zip, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i <= n; ++i)
+        at = zip.find("PK\x03\x04", i == 0 ? 0 : at + 4);
+    return zip.substr(0, at);
+}
+
+// Each failure leaves the old schedule byte for byte, says why, gets the
+// dialog ready again, and leaves nothing of the update beside the program.
+TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
+    std::filesystem::create_directory(program.file("old"));
+    WriteAll(program.file("old/a.txt"), "08:00 a\r\n");
+    BuildScheduleFile(program.file("old"), "*.*", ScheduleFilePath(), 1.0);
+    const std::string before = ReadAll(ScheduleFilePath());
+    const std::string station = "\xBD\xDA\xC4\xBF\xB5\xA5/"; // 节目单/ in GBK
+    int closedPort = 0;
+    {
+        TestHttpServer gone;
+        closedPort = gone.Port();
+    }
+    const std::string downloadFailed = "更新提示：下载失败";
+    const std::string badArchive = "更新提示：更新文件有误，节目表未改变";
+    const struct {
+        const char* name;
+        std::string body; // served as showtime.zip
+        std::string status = "HTTP/1.0 200 OK";
+        std::string proxy = ""; // "": the test server
+        std::string hint;
+    } cases[] = {
+        {"server down", "", "HTTP/1.0 200 OK", "127.0.0.1:" + std::to_string(closedPort),
+         downloadFailed},
+        {"not found", "<html>gone</html>", "HTTP/1.0 404 Not Found", "", downloadFailed},
+        {"not a ZIP", "<html>this is not an archive</html>", "HTTP/1.0 200 OK", "", badArchive},
+        {"a damaged entry", Damaged(Zip(3), 2), "HTTP/1.0 200 OK", "", badArchive},
+        {"cut short", CutBefore(Zip(5), 4), "HTTP/1.0 200 OK", "", badArchive},
+        {"a line end in a name", ZipWith(3, {{station + "bad\nname.txt", "08:00 x\r\n"}}),
+         "HTTP/1.0 200 OK", "", badArchive},
+        {"damaged, with a schedule of its own",
+         Damaged(ZipWith(3, {{"lastsch.sch", "not a schedule"}}), 2), "HTTP/1.0 200 OK", "",
+         badArchive},
+        {"no station at all", ZipWith(0, {}), "HTTP/1.0 200 OK", "", badArchive},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestReply reply;
+        reply.statusLine = c.status;
+        reply.body = c.body;
+        server.SetReply(reply);
+        SetProxy(true, c.proxy.empty() ? server.Address() : c.proxy);
+        TFrmUpdate dialog;
+        dialog.ui->btnUpdate->click();
+        ASSERT_TRUE(Finished(dialog));
+        EXPECT_EQ(dialog.ui->lbHint->text().toStdString(), c.hint);
+        EXPECT_TRUE(dialog.ui->btnUpdate->isEnabled());
+        EXPECT_FALSE(dialog.ui->btnCancel->isEnabled());
+        EXPECT_TRUE(dialog.ui->btnClose->isEnabled());
+        EXPECT_EQ(dialog.ui->pbHint->value(), 0);
+        EXPECT_EQ(ReadAll(ScheduleFilePath()), before);
+        EXPECT_FALSE(Leftovers());
+        EXPECT_FALSE(std::filesystem::exists(ScheduleFilePath() + ".new"));
+    }
+}
+
+// Only the station folder's entries are extracted: an archive cannot replace
+// the schedule or anything else beside the program.
+TEST_F(UpdateDialog, OnlyTheStationFolderComesOutOfTheArchive) {
+    Serve(ZipWith(4, {{"lastsch.sch", "not a schedule"}, {"vimbrel", "not the program"}}));
     TFrmUpdate dialog;
     dialog.ui->btnUpdate->click();
     ASSERT_TRUE(Finished(dialog));
     EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新完毕");
-    EXPECT_EQ(Stations().size(), 3u);
+    EXPECT_EQ(Stations().size(), 4u);
+    EXPECT_FALSE(std::filesystem::exists(program.file("vimbrel")));
 }
 
 TEST_F(UpdateDialog, ClicksDuringExtractionWaitForItToReturn) {
     Serve(Zip(120));
     TFrmUpdate dialog;
     dialog.show();
-    bool clickedMidway = false, closedMidway = false;
+    bool clickedMidway = false, closedMidway = false, doneTooSoon = false;
     QTimer poll;
     poll.setInterval(0);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        // Mid-extraction: an entry is built in, the download's completion runs.
+        // "更新完毕" only once the new schedule is in place.
+        if (dialog.ui->lbHint->text() == "更新提示：更新完毕" && dialog.HttpGet->Running())
+            doneTooSoon = true;
+        // Mid-extraction: the download's completion runs.
         if (clickedMidway || !dialog.HttpGet->Running() ||
-            dialog.ui->lbHint->text() != "更新提示：更新完毕")
+            dialog.ui->lbHint->text() != "更新提示：解压缩更新文件...")
             return;
         clickedMidway = true;
+        // Close is the extraction's to give back; a cancel stops nothing but
+        // gives the buttons back at once.
+        EXPECT_FALSE(dialog.ui->btnClose->isEnabled());
+        dialog.ui->btnCancel->click();
         dialog.ui->btnClose->click();
         closedMidway = !dialog.isVisible() || !std::filesystem::exists(StationFolderPath());
         dialog.ui->btnUpdate->click(); // the download is still finishing: starts nothing
@@ -316,6 +396,7 @@ TEST_F(UpdateDialog, ClicksDuringExtractionWaitForItToReturn) {
     poll.stop();
     EXPECT_TRUE(clickedMidway);
     EXPECT_FALSE(closedMidway);
+    EXPECT_FALSE(doneTooSoon);
     EXPECT_EQ(dialog.result(), 1);
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(Stations().size(), 120u); // every entry was extracted and built in

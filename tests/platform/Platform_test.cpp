@@ -9,7 +9,6 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
-#include "platform/FolderWatch.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
 
@@ -158,16 +157,9 @@ TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
     EXPECT_EQ(info.nNumberOfLinks, 2u);
 }
 
-TEST(Files, ExchangeSwapsNamesAndOpenAlwaysKeepsContents) {
+TEST(Files, OpenAlwaysKeepsContentsAndCreatesWhatIsMissing) {
     TempDir dir;
-    WriteAll(dir.file("a"), "first");
-    WriteAll(dir.file("b"), "second");
-    ASSERT_TRUE(ExchangeFilesA(dir.file("a"), dir.file("b")));
-    EXPECT_EQ(ReadAll(dir.file("a")), "second");
-    EXPECT_EQ(ReadAll(dir.file("b")), "first");
-    EXPECT_FALSE(ExchangeFilesA(dir.file("a"), dir.file("missing")));
-    EXPECT_EQ(ReadAll(dir.file("a")), "second");
-
+    WriteAll(dir.file("a"), "second");
     HANDLE h =
         CreateFileA(dir.file("a"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -179,32 +171,6 @@ TEST(Files, ExchangeSwapsNamesAndOpenAlwaysKeepsContents) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
     EXPECT_TRUE(FileExists(dir.file("new")));
-}
-
-TEST(FolderWatch, ReportsEachChangedNameUntilTheFolderGoes) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.file("w"));
-    const std::string w = dir.file("w/");
-    WriteAll(w + "kept", "k");
-    WriteAll(w + "moved", "m");
-    TFolderWatch watch(w);
-    ASSERT_TRUE(watch.Active());
-    std::vector<std::string> names;
-    EXPECT_TRUE(watch.TakeChanges(names));
-    EXPECT_TRUE(names.empty());
-
-    WriteAll(w + "new", "n");                            // created and written
-    std::filesystem::rename(w + "moved", w + "renamed"); // both names
-    std::filesystem::last_write_time(w + "kept", std::filesystem::file_time_type{}); // touched
-    ASSERT_TRUE(watch.TakeChanges(names));
-    const std::set<std::string> changed(names.begin(), names.end());
-    EXPECT_EQ(changed, (std::set<std::string>{"new", "moved", "renamed", "kept"}));
-
-    names.clear();
-    std::filesystem::remove_all(w);
-    EXPECT_FALSE(watch.TakeChanges(names));
-    EXPECT_FALSE(watch.Active());
-    EXPECT_FALSE(TFolderWatch(dir.file("missing")).Active());
 }
 
 TEST(Files, MasksMatchLikeFolderListings) {
