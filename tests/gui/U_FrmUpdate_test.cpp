@@ -186,6 +186,20 @@ TEST_F(UpdateDialog, DownloadsExtractsAndBuildsEveryStation) {
 
 // The station folder is emptied before each extraction: a second update
 // holds exactly the new archive's stations.
+// Most servers send the archive's address on, to another path or to https.
+TEST_F(UpdateDialog, UpdatesFromAServerThatRedirects) {
+    server.SetReplyFor("/download/showtime.zip",
+                       Redirect("http://localhost/files/showtime.zip", "301 Moved Permanently"));
+    Serve(Zip(3));
+    TFrmUpdate dialog;
+    dialog.ui->btnUpdate->click();
+    ASSERT_TRUE(Finished(dialog));
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新完毕");
+    EXPECT_EQ(Stations().size(), 3u);
+    ASSERT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(server.Requests()[1].requestLine, "GET http://localhost/files/showtime.zip HTTP/1.0");
+}
+
 TEST_F(UpdateDialog, SecondUpdateInTheSameDialogHoldsOnlyTheNewStations) {
     Serve(Zip(5));
     TFrmUpdate dialog;

@@ -35,6 +35,14 @@ struct TestReply {
     std::size_t pieceSize = 0; // >0: send the body in pieces of this size
 };
 
+// A redirect to location, with one of the statuses that redirect.
+inline TestReply Redirect(const std::string& location, const char* status = "302 Found") {
+    TestReply r;
+    r.statusLine = std::string("HTTP/1.1 ") + status;
+    r.extraHeaders = "Location: " + location + "\r\n";
+    return r;
+}
+
 struct RecordedRequest {
     std::string requestLine;
     std::vector<std::string> headerLines; // as received, without CR LF

@@ -191,14 +191,6 @@ TEST_F(WinInet, ProxyListGivesItsHttpEntry) {
     EXPECT_EQ(server.Requests().size(), 3u);
 }
 
-// A redirect to location, with one of the statuses that redirect.
-TestReply Redirect(const std::string& location, const char* status = "302 Found") {
-    TestReply r;
-    r.statusLine = std::string("HTTP/1.1 ") + status;
-    r.extraHeaders = "Location: " + location + "\r\n";
-    return r;
-}
-
 // Sends a GET of /file straight to server; gives the body, or the error.
 std::string DirectGet(const TestHttpServer& server) {
     HINTERNET internet = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
