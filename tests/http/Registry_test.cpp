@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "U_HttpGet.h"
+#include "platform/AccountDefaults.h"
 #include "platform/Hive.h"
 #include "platform/Registry.h"
 #include "support/ScopedEnv.h"
@@ -65,15 +66,42 @@ TEST_F(Registry, HiveLivesUnderTheXdgConfigFolder) {
     EXPECT_EQ(TRegistry::HiveFileName(), dir.path() + "/vimbrel/registry.reg");
 }
 
+// The desktop's proxy, as the variables name it, in the form "ProxyServer"
+// keeps (host:port); "" when they name no HTTP proxy.
+TEST_F(Registry, DesktopProxyComesFromTheProxyVariables) {
+    const struct {
+        const char* lower; // http_proxy, or null
+        const char* upper; // HTTP_PROXY, or null
+        const char* server;
+    } cases[] = {
+        {nullptr, nullptr, ""},
+        {"http://user:pw@proxy.example:3128/", nullptr, "proxy.example:3128"},
+        {nullptr, "proxy2.example:8080", "proxy2.example:8080"},
+        {"lower:2", "upper:1", "lower:2"},
+        {"", "upper:1", "upper:1"},
+        {"http://p.example", nullptr, "p.example:1080"}, // curl's default port
+        {"https://p.example", nullptr, "p.example:443"},
+        {"http://[::1]:3128", nullptr, "[::1]:3128"},
+        {"socks5://s.example:1080", nullptr, ""},
+        {"http://p.example:port", nullptr, ""},
+        {"http://p.example:1\r\n", nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        const ScopedEnv clean{"http_proxy", "HTTP_PROXY"};
+        if (c.lower) setenv("http_proxy", c.lower, 1);
+        if (c.upper) setenv("HTTP_PROXY", c.upper, 1);
+        EXPECT_EQ(platform::DesktopProxyServer(), c.server)
+            << (c.lower ? c.lower : "-") << " " << (c.upper ? c.upper : "-");
+    }
+}
+
 // Each case starts from an empty configuration folder and no desktop proxy,
 // prepares them, and reads the proxy settings: the outcome is "on", "off" or
 // the error's message. Like a real account, the hive holds Internet Settings
-// from the start; here they follow the desktop's proxy variables.
+// from the start; here they follow the desktop's proxy.
 TEST_F(Registry, ProxySettingsReadOrFailByWhatTheHiveHolds) {
     const std::string blocker = dir.file("blocker");
-    auto desktop = [](const char* name, const char* value) {
-        return [=] { setenv(name, value, 1); };
-    };
+    auto desktop = [] { setenv("http_proxy", "desk:1", 1); };
     const struct {
         const char* name;
         std::function<void()> prepare;
@@ -81,27 +109,16 @@ TEST_F(Registry, ProxySettingsReadOrFailByWhatTheHiveHolds) {
         const char* proxy;
     } cases[] = {
         {"a fresh account", [] {}, "off", ""},
-        {"http_proxy", desktop("http_proxy", "http://user:pw@proxy.example:3128/"), "on",
-         "proxy.example:3128"},
-        {"HTTP_PROXY", desktop("HTTP_PROXY", "proxy2.example:8080"), "on", "proxy2.example:8080"},
-        {"http_proxy first",
-         [&] {
-             desktop("HTTP_PROXY", "upper:1")();
-             desktop("http_proxy", "lower:2")();
-         },
-         "on", "lower:2"},
-        {"no port: curl's", desktop("http_proxy", "http://p.example"), "on", "p.example:1080"},
-        {"IPv6", desktop("http_proxy", "http://[::1]:3128"), "on", "[::1]:3128"},
-        {"not an HTTP proxy", desktop("http_proxy", "socks5://s.example:1080"), "off", ""},
+        {"the desktop names a proxy", desktop, "on", "desk:1"},
         {"a written value wins",
          [&] {
-             desktop("http_proxy", "desk:1")();
+             desktop();
              Settings([](TRegistry& r) { r.WriteInteger("ProxyEnable", 0); });
          },
          "off", "desk:1"},
         {"both written",
          [&] {
-             desktop("http_proxy", "desk:1")();
+             desktop();
              Settings([](TRegistry& r) {
                  r.WriteInteger("ProxyEnable", 1);
                  r.WriteString("ProxyServer", "mine:2");
