@@ -146,13 +146,16 @@ void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
 // between stations. Anything else keeps the old schedule, byte for byte, and
 // removes what the archive left.
 bool TFrmUpdate::InstallUpdate(std::string& buildError) {
-    // The new archive's stations only, none left from an earlier update.
-    if (platform::DirectoryExists(StationFolderPath())) DeleteFolder(StationFolderPath());
     extraction = {};
-    // The station folder's entries only: nothing else beside the program (the
+    // The new archive's stations only, none left from an earlier update; and
+    // only the station folder's entries: nothing else beside the program (the
     // schedule itself, the program's own files) is an archive's to replace.
-    ExtractArchive(UnZip1, UpdateArchivePath(), ExtractionFolder(), StationFolderName() + "\\*");
-    if (extraction.files > 0 && extraction.sound) {
+    const bool emptied =
+        !platform::DirectoryExists(StationFolderPath()) || DeleteFolder(StationFolderPath());
+    if (emptied)
+        ExtractArchive(UnZip1, UpdateArchivePath(), ExtractionFolder(),
+                       StationFolderName() + "\\*");
+    if (emptied && extraction.files > 0 && extraction.sound) {
         try {
             BuildScheduleFile(StationFolderPath(), "*.*", ScheduleFilePath(), platform::Now(),
                               [] { QCoreApplication::processEvents(); });

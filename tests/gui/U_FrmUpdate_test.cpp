@@ -366,6 +366,34 @@ TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
     }
 }
 
+// A schedule that cannot be replaced (here held open) is a build that fails:
+// its message is shown, and the old schedule stays.
+TEST_F(UpdateDialog, AScheduleThatCannotBeReplacedIsSaidAndKept) {
+    BuildScheduleFile(program.file("none"), "*.*", ScheduleFilePath(), 1.0);
+    const std::string before = ReadAll(ScheduleFilePath());
+    Serve(Zip(3));
+    TFrmUpdate dialog;
+    QString shown;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    poll.start();
+    {
+        TScheduleObject holder(ScheduleFilePath(), TScheduleObject::fmOpen);
+        dialog.ui->btnUpdate->click();
+        ASSERT_TRUE(Finished(dialog));
+    }
+    EXPECT_EQ(shown, "无法创建文件");
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新文件有误，节目表未改变");
+    EXPECT_EQ(ReadAll(ScheduleFilePath()), before);
+    EXPECT_FALSE(Leftovers());
+}
+
 // Only the station folder's entries are extracted: an archive cannot replace
 // the schedule or anything else beside the program.
 TEST_F(UpdateDialog, OnlyTheStationFolderComesOutOfTheArchive) {
