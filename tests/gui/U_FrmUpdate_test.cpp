@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "../archive/ZipTestWriter.h"
 #include "../http/TestHttpServer.h"
 #include "DemoArchive.h"
 #include "U_FrmMain.h"
@@ -310,6 +311,21 @@ std::string CutBefore(const std::string& zip, int n) {
     return zip.substr(0, at);
 }
 
+// Two stations around an entry whose shrunk data end the run (25116), so the
+// last station is never extracted.
+std::string RunEndsMidway() {
+    const std::string folder = "\xBD\xDA\xC4\xBF\xB5\xA5/"; // 节目单/ in GBK
+    ZipTestWriter w;
+    w.AddStored(folder + "a.txt", "08:00 a\r\n");
+    ZipTestEntry bad;
+    bad.name = folder + "bad.txt";
+    bad.method = 1;
+    bad.uncompressedSize = 10;
+    w.Add(bad);
+    w.AddStored(folder + "z.txt", "08:00 z\r\n");
+    return w.Build();
+}
+
 // Each failure leaves the old schedule byte for byte, says why, gets the
 // dialog ready again, and leaves nothing of the update beside the program.
 TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
@@ -338,6 +354,7 @@ TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
         {"not a ZIP", "<html>this is not an archive</html>", "HTTP/1.0 200 OK", "", badArchive},
         {"a damaged entry", Damaged(Zip(3), 2), "HTTP/1.0 200 OK", "", badArchive},
         {"cut short", CutBefore(Zip(5), 4), "HTTP/1.0 200 OK", "", badArchive},
+        {"a run that ends in an error", RunEndsMidway(), "HTTP/1.0 200 OK", "", badArchive},
         {"a line end in a name", ZipWith(3, {{station + "bad\nname.txt", "08:00 x\r\n"}}),
          "HTTP/1.0 200 OK", "", badArchive},
         {"damaged, with a schedule of its own",
