@@ -6,13 +6,6 @@
 // their length, stall, or redirect.
 #pragma once
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -22,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "LoopbackListener.h"
 
 struct TestReply {
     std::string statusLine = "HTTP/1.0 200 OK";
@@ -68,35 +63,17 @@ struct RecordedRequest {
 
 class TestHttpServer {
 public:
-    TestHttpServer() {
-        listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
-            listen(listener, 16) != 0 ||
-            getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-            pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
-            throw std::runtime_error("test server: cannot listen");
-        port = ntohs(addr.sin_port);
-        worker = std::thread([this] { Serve(); });
-    }
-
+    TestHttpServer() : worker([this] { Serve(); }) {}
     ~TestHttpServer() {
-        char one = 1;
-        (void)!write(wake[1], &one, 1);
+        listener.Stop();
         worker.join();
-        close(listener);
-        close(wake[0]);
-        close(wake[1]);
     }
 
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
 
-    int Port() const { return port; }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(port); }
+    int Port() const { return listener.Port(); }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(Port()); }
 
     void SetReply(TestReply r) {
         std::lock_guard lock(mutex);
@@ -119,13 +96,7 @@ public:
     }
 
 private:
-    // Waits until fd is ready; false when the server is stopping.
-    bool WaitFor(int fd, short events) {
-        pollfd fds[2] = {{fd, events, 0}, {wake[0], POLLIN, 0}};
-        while (poll(fds, 2, -1) < 0)
-            if (errno != EINTR) return false;
-        return !(fds[1].revents & POLLIN);
-    }
+    bool WaitFor(int fd, short events) { return listener.WaitFor(fd, events); }
 
     bool SendAll(int fd, const char* data, std::size_t size) {
         while (size > 0) {
@@ -213,8 +184,8 @@ private:
     }
 
     void Serve() {
-        while (WaitFor(listener, POLLIN)) {
-            const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        while (!listener.Stopped()) {
+            const int fd = listener.Accept(SOCK_NONBLOCK);
             if (fd < 0) continue;
             RecordedRequest r;
             if (ReadRequest(fd, r)) {
@@ -231,9 +202,7 @@ private:
         }
     }
 
-    int listener = -1;
-    int wake[2] = {-1, -1};
-    int port = 0;
+    LoopbackListener listener; // made before the worker starts, and gone after it
     mutable std::mutex mutex;
     std::condition_variable stalledChanged;
     TestReply reply;

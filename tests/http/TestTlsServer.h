@@ -4,13 +4,6 @@
 // client that checks certificates connects and then refuses the handshake.
 #pragma once
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
@@ -18,34 +11,19 @@
 #include <stdexcept>
 #include <thread>
 
+#include "LoopbackListener.h"
+
 class TestTlsServer {
 public:
-    TestTlsServer() {
-        listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
-            listen(listener, 4) != 0 ||
-            getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-            pipe2(wake, O_CLOEXEC) != 0)
-            throw std::runtime_error("test TLS server: cannot listen");
-        port = ntohs(addr.sin_port);
-        worker = std::thread([this] { Serve(); });
-    }
+    TestTlsServer() : worker([this] { Serve(); }) {}
     ~TestTlsServer() {
-        char one = 1;
-        (void)!write(wake[1], &one, 1);
+        listener.Stop();
         worker.join();
-        close(listener);
-        close(wake[0]);
-        close(wake[1]);
     }
     TestTlsServer(const TestTlsServer&) = delete;
     TestTlsServer& operator=(const TestTlsServer&) = delete;
 
-    int Port() const { return port; }
+    int Port() const { return listener.Port(); }
     int Connections() const { return connections; }
     int Handshakes() const { return handshakes; }
 
@@ -69,18 +47,11 @@ VR0TAQH/BAUwAwEB/zAKBggqhkjOPQQDAgNHADBEAiBWmBcTR0PZKMzd8WYhtwHq
 -----END CERTIFICATE-----
 )";
 
-    bool Accepting() {
-        pollfd fds[2] = {{listener, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        while (poll(fds, 2, -1) < 0)
-            if (errno != EINTR) return false;
-        return !(fds[1].revents & POLLIN);
-    }
-
     void Serve() {
         const QSslKey key{QByteArray(Key), QSsl::Ec};
         const QSslCertificate certificate{QByteArray(Certificate)};
-        while (Accepting()) {
-            const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        while (!listener.Stopped()) {
+            const int fd = listener.Accept(0);
             if (fd < 0) continue;
             ++connections;
             QSslSocket tls; // takes the descriptor, and closes it
@@ -96,9 +67,7 @@ VR0TAQH/BAUwAwEB/zAKBggqhkjOPQQDAgNHADBEAiBWmBcTR0PZKMzd8WYhtwHq
         }
     }
 
-    int listener = -1;
-    int wake[2] = {-1, -1};
-    int port = 0;
+    LoopbackListener listener; // made before the worker starts, and gone after it
     std::atomic<int> connections{0}, handshakes{0};
     std::thread worker;
 };
