@@ -10,11 +10,13 @@ constexpr std::array<std::array<std::uint32_t, 256>, 8> MakeTables() {
     std::array<std::array<std::uint32_t, 256>, 8> t{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         t[0][n] = c;
     }
     for (std::uint32_t n = 0; n < 256; ++n)
-        for (int k = 1; k < 8; ++k) t[k][n] = t[0][t[k - 1][n] & 0xFF] ^ (t[k - 1][n] >> 8);
+        for (int k = 1; k < 8; ++k)
+            t[k][n] = t[0][t[k - 1][n] & 0xFF] ^ (t[k - 1][n] >> 8);
     return t;
 }
 
@@ -35,7 +37,7 @@ const std::uint32_t Crc32Table[256] = {
 #undef ROW
 };
 
-std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+std::uint32_t UpdateCrc32Tables(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
     while (size >= 8) {
         std::uint32_t lo = crc ^ (std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8 |
                                   std::uint32_t(data[2]) << 16 | std::uint32_t(data[3]) << 24);
@@ -45,8 +47,16 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size
         data += 8;
         size -= 8;
     }
-    while (size--) crc = Crc32Byte(crc, *data++);
+    while (size--)
+        crc = Crc32Byte(crc, *data++);
     return crc;
+}
+
+// Folding pays from a few blocks on; the CPU is asked once.
+std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+    static const bool fold = Crc32FoldSupported();
+    if (fold && size >= 256) return UpdateCrc32Fold(crc, data, size);
+    return UpdateCrc32Tables(crc, data, size);
 }
 
 } // namespace archive
