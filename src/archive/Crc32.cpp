@@ -54,8 +54,11 @@ std::uint32_t UpdateCrc32Tables(std::uint32_t crc, const std::uint8_t* data, std
 
 // Folding pays from a few blocks on; the CPU is asked once.
 std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
-    static const bool fold = Crc32FoldSupported();
-    if (fold && size >= 256) return UpdateCrc32Fold(crc, data, size);
+    using TUpdate = std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t);
+    static const TUpdate fold = Crc32WideFoldSupported() ? UpdateCrc32WideFold
+                                : Crc32FoldSupported()   ? UpdateCrc32Fold
+                                                         : nullptr;
+    if (fold && size >= 256) return fold(crc, data, size);
     return UpdateCrc32Tables(crc, data, size);
 }
 

@@ -1,5 +1,5 @@
-// Both ways of the CRC-32 beside zlib's crc32, over the lengths where folding
-// hands over to the tables and at every alignment of a 16-byte load.
+// Every way of the CRC-32 beside zlib's crc32, over the lengths where one way
+// hands over to the next and at every alignment of a 16-byte load.
 #include "archive/Crc32.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +19,8 @@ TEST(Crc32, EveryWayMatchesZlibAndContinuesARunningCrc) {
     std::vector<std::pair<const char*, TUpdate>> ways{{"UpdateCrc32", archive::UpdateCrc32},
                                                       {"tables", archive::UpdateCrc32Tables}};
     if (archive::Crc32FoldSupported()) ways.emplace_back("fold", archive::UpdateCrc32Fold);
+    if (archive::Crc32WideFoldSupported())
+        ways.emplace_back("wide fold", archive::UpdateCrc32WideFold);
     const std::size_t sizes[] = {0,   1,   15,  16,  63,  64,   65,   79,
                                  127, 128, 255, 256, 257, 1000, 65536};
     for (auto [name, update] : ways)
