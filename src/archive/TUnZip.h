@@ -51,7 +51,7 @@ private:
     void ReportDecodeResult(TDecodeResult result, const TEntryState& e);
 
     TZipCrypto crypto;
-    std::vector<std::uint8_t> ioBuffer;
+    std::vector<std::uint8_t> ioBuffer; // for stored data, made on the first stored entry
 };
 
 } // namespace archive
