@@ -87,20 +87,22 @@ std::string NativePath(const std::string& path) {
     return p;
 }
 
-// Locks a freshly opened file, makes sure the path still names it (it may have
-// been replaced between open and lock) and cuts it when asked. Closes fd on
-// failure.
-static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition, bool regularOnly,
+// Checks a freshly opened file (refused: what the caller will not open),
+// locks it, makes sure the path still names it (it may have been replaced
+// between open and lock) and cuts it when asked. Closes fd on failure.
+static HANDLE FinishOpen(int fd, DWORD share, DWORD disposition,
+                         const std::function<bool(const struct stat&)>& refused,
                          const std::function<int(struct stat&)>& statPath) {
+    struct stat opened {
+    }, now{};
+    // Looked at before the lock: a refused file is refused as such, held or not.
+    if (fstat(fd, &opened) != 0 || refused(opened)) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
     if (!Lock(fd, share)) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
-    }
-    struct stat opened {
-    }, now{};
-    if (fstat(fd, &opened) != 0 || (regularOnly && !S_ISREG(opened.st_mode))) {
-        close(fd);
-        return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     }
     if (statPath(now) != 0 || opened.st_ino != now.st_ino || opened.st_dev != now.st_dev) {
         close(fd);
@@ -137,15 +139,22 @@ HANDLE CreateFileA(const std::string& path, DWORD access, DWORD share, DWORD dis
         }
         return lastError = ERROR_SUCCESS, fd;
     }
+    // Folders, and read-only files for writing, are not opened. A file that
+    // must exist is looked at once open, which spares a system call on every
+    // open of the schedule; one this call may make is looked at first, so that
+    // a file it makes itself is never refused.
+    auto refused = [write](const struct stat& st) {
+        return S_ISDIR(st.st_mode) || (write && IsReadOnly(st));
+    };
+    const bool existing = disposition == OPEN_EXISTING;
     struct stat before {};
-    if (stat(p.c_str(), &before) == 0) {
-        if (S_ISDIR(before.st_mode)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-        if (write && IsReadOnly(before)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-    }
+    if (!existing && stat(p.c_str(), &before) == 0 && refused(before))
+        return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     int fd = open(p.c_str(), OpenFlags(access, disposition), 0666);
     if (fd < 0) return Fail(FromErrno(errno)), INVALID_HANDLE_VALUE;
-    return FinishOpen(fd, share, disposition, false,
-                      [&](struct stat& st) { return stat(p.c_str(), &st); });
+    return FinishOpen(
+        fd, share, disposition, [&](const struct stat& st) { return existing && refused(st); },
+        [&](struct stat& st) { return stat(p.c_str(), &st); });
 }
 
 HANDLE OpenDirectoryBelowA(const std::string& base, const std::string& relative, BOOL create) {
@@ -209,9 +218,9 @@ HANDLE CreateFileAtA(HANDLE folder, const std::string& name, DWORD access, DWORD
         openat(dir, name.c_str(), OpenFlags(access, disposition) | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0)
         return Fail(errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno)), INVALID_HANDLE_VALUE;
-    return FinishOpen(fd, share, disposition, true, [&](struct stat& st) {
-        return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
-    });
+    return FinishOpen(
+        fd, share, disposition, [](const struct stat& st) { return !S_ISREG(st.st_mode); },
+        [&](struct stat& st) { return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW); });
 }
 
 BOOL CloseHandle(HANDLE file) {
