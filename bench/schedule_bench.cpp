@@ -1,9 +1,11 @@
 // Schedule store speed, each beside its peer in the same run:
-//  - opening a 3,000-station lastsch.sch and listing it, beside a plain read of
-//    the header and the index bytes;
+//  - opening a 3,000-station lastsch.sch and listing it (also walking the list,
+//    and listing it into strings of their own), beside a plain read of the
+//    header and the index bytes;
 //  - building from 3,000 station files of about 20 KB, beside `cat` of the
 //    same files into one file.
-// Run: build/bench/bin/schedule_bench
+// Run: build/bench/bin/schedule_bench --benchmark_repetitions=5
+//          --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -39,7 +41,42 @@ Fixture& Data() {
     return f;
 }
 
+// What the main window and `vimbrel-cli list` do: open the file and list its
+// stations, every name and offset found (the list must be ReadStationIndex's).
 void OpenAndList(benchmark::State& state) {
+    const std::string& path = Data().schedule;
+    for (auto _ : state) {
+        TScheduleObject file(path, TScheduleObject::fmOpen);
+        const TStationList stations = ListStations(file);
+        benchmark::DoNotOptimize(&stations);
+        if (stations.size() != 3000) state.SkipWithError("wrong station count");
+    }
+    TScheduleObject file(path, TScheduleObject::fmOpen);
+    const std::vector<TStationEntry> entries = ReadStationIndex(file);
+    const TStationList stations = ListStations(file);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (stations[i].Name != entries[i].Name || stations[i].Offset != entries[i].Offset)
+            state.SkipWithError("the list differs from ReadStationIndex");
+}
+BENCHMARK(OpenAndList)->Unit(benchmark::kMicrosecond);
+
+// The same, then a walk over every station's name and offset, as a caller
+// that prints or shows them makes.
+void OpenListAndWalk(benchmark::State& state) {
+    const std::string& path = Data().schedule;
+    for (auto _ : state) {
+        TScheduleObject file(path, TScheduleObject::fmOpen);
+        std::size_t sum = 0;
+        for (const TStationList::TStation s : ListStations(file))
+            sum += s.Name.size() + std::size_t(s.Offset);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(OpenListAndWalk)->Unit(benchmark::kMicrosecond);
+
+// The same with every name copied into a string of its own, as the callers
+// that keep the list get it.
+void OpenAndListEntries(benchmark::State& state) {
     const std::string& path = Data().schedule;
     for (auto _ : state) {
         TScheduleObject file(path, TScheduleObject::fmOpen);
@@ -48,7 +85,7 @@ void OpenAndList(benchmark::State& state) {
         if (stations.size() != 3000) state.SkipWithError("wrong station count");
     }
 }
-BENCHMARK(OpenAndList)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenAndListEntries)->Unit(benchmark::kMicrosecond);
 
 // The least any reader must do: read the header, then the index block.
 void PlainIndexRead(benchmark::State& state) {
@@ -70,7 +107,8 @@ BENCHMARK(PlainIndexRead)->Unit(benchmark::kMicrosecond);
 
 void BuildFromStationFiles(benchmark::State& state) {
     const Fixture& f = Data();
-    for (auto _ : state) BuildScheduleFile(f.stations, "*.*", f.dir + "built.sch", 0);
+    for (auto _ : state)
+        BuildScheduleFile(f.stations, "*.*", f.dir + "built.sch", 0);
     state.SetBytesProcessed(std::int64_t(state.iterations()) *
                             std::int64_t(std::filesystem::file_size(f.schedule)));
 }
@@ -79,9 +117,9 @@ BENCHMARK(BuildFromStationFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 void CatStationFiles(benchmark::State& state) {
     const Fixture& f = Data();
     // xargs keeps the argument list within limits and adds little.
-    const std::string command =
-        "cd '" + f.stations + "' && find . -name '*.txt' -print0 | xargs -0 cat > '" + f.dir +
-        "cat.out'";
+    const std::string command = "cd '" + f.stations +
+                                "' && find . -name '*.txt' -print0 | xargs -0 cat > '" + f.dir +
+                                "cat.out'";
     for (auto _ : state)
         if (std::system(command.c_str()) != 0) state.SkipWithError("cat failed");
     state.SetBytesProcessed(std::int64_t(state.iterations()) *

@@ -37,14 +37,14 @@ private:
 } // namespace
 
 void LoadStationList(TScheduleObject& schedule, QListWidget* names, QListWidget* offsets) {
-    std::vector<TStationEntry> stations = ReadStationIndex(schedule);
+    const TStationList stations = ListStations(schedule);
     offsets->clear();
     names->clear();
     platform::GbkDecoder decode;
-    for (const TStationEntry& station : stations) {
+    for (const TStationList::TStation station : stations) {
         offsets->addItem(QString::number(station.Offset));
         auto* item = new QListWidgetItem(decode(station.Name));
-        item->setData(GbkNameRole, QByteArray::fromStdString(station.Name));
+        item->setData(GbkNameRole, QByteArray(station.Name.data(), qsizetype(station.Name.size())));
         names->addItem(item);
     }
 }

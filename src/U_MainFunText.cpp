@@ -1,10 +1,15 @@
 #include "U_MainFunText.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -76,6 +81,68 @@ void TextLines(std::string_view text, TLines& lines) {
     // A line end at the very end adds no line.
     if (start < size) lines.emplace_back(base + start, size - start);
 }
+
+#if defined(__GNUC__) && defined(__x86_64__)
+
+// Checks each 64-byte block before writing its positions, so that a text that
+// is not CR LF only never writes more than its valid part allows for.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) static std::optional<std::size_t>
+WideCrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds) {
+    const __m512i cr = _mm512_set1_epi8('\r'), lf = _mm512_set1_epi8('\n');
+    alignas(64) static constexpr auto Iota = [] {
+        std::array<std::uint8_t, 64> bytes{};
+        for (std::size_t i = 0; i < 64; ++i)
+            bytes[i] = std::uint8_t(i);
+        return bytes;
+    }();
+    const __m512i iota = _mm512_load_si512(Iota.data());
+    std::size_t count = 0;
+    std::uint64_t crBefore = 0; // the block before ended with a CR
+    for (std::size_t at = 0; at < text.size(); at += 64) {
+        const std::size_t n = std::min<std::size_t>(64, text.size() - at);
+        const __mmask64 valid = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
+        // Masked off, the bytes past the text are neither read nor CR or LF.
+        const __m512i block = _mm512_maskz_loadu_epi8(valid, text.data() + at);
+        const std::uint64_t crs = _mm512_cmpeq_epi8_mask(block, cr);
+        const std::uint64_t lfs = _mm512_cmpeq_epi8_mask(block, lf);
+        const std::uint64_t zeros = _mm512_testn_epi8_mask(block, block) & valid;
+        // Every LF right after a CR and every CR right before an LF.
+        if (zeros != 0 || lfs != ((crs << 1) | crBefore)) return std::nullopt;
+        crBefore = crs >> 63;
+        // The LFs' places in the block, packed; the first 16 (mostly all
+        // there are) widened to positions at once, any more one by one.
+        // (The zero-masked forms spare GCC 12 a false uninitialized warning.)
+        const __m512i places = _mm512_maskz_compress_epi8(lfs, iota);
+        const __m128i low = _mm512_maskz_extracti32x4_epi32(0xF, places, 0);
+        const __m512i first = _mm512_maskz_cvtepu8_epi32(0xFFFF, low);
+        _mm512_storeu_si512(lineFeeds + count, _mm512_add_epi32(first, _mm512_set1_epi32(int(at))));
+        const int found = std::popcount(lfs);
+        if (found > 16) {
+            alignas(64) std::uint8_t packed[64];
+            _mm512_store_si512(packed, places);
+            for (int i = 16; i < found; ++i)
+                lineFeeds[count + std::size_t(i)] = std::uint32_t(at + packed[i]);
+        }
+        count += std::size_t(found);
+    }
+    return count;
+}
+
+std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds) {
+    static const bool wide =
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
+    // A last line without its CR LF is a line TextLines gives and this pass would not.
+    if (!wide || (!text.empty() && text.back() != '\n')) return std::nullopt;
+    return WideCrLfLineFeeds(text, lineFeeds);
+}
+
+#else
+
+std::optional<std::size_t> CrLfLineFeeds(std::string_view, std::uint32_t*) {
+    return std::nullopt;
+}
+
+#endif
 
 TLines TextLines(std::string_view text) {
     TLines lines;

@@ -2,6 +2,8 @@
 // Texts are GBK bytes; positions and lengths count bytes.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,20 @@
 using TLines = std::vector<std::string_view>;
 TLines TextLines(std::string_view text);
 void TextLines(std::string_view text, TLines& lines); // reuses the vector's storage
+
+// A text whose every line ends with CR LF and holds no other CR, LF or zero
+// byte (the names of a schedule file's index, as the builder writes them) has
+// for lines what TextLines gives, each ending before an LF's CR. For such a
+// text, writes the LF positions to lineFeeds, which must have room for
+// CrLfLineFeedsRoom(text.size()) of them, and gives their count. Gives nothing
+// for any other text, and on CPUs without AVX-512 BW and VBMI2, whose 64-byte
+// compares and byte packing this pass is written for: TextLines then holds the
+// rule.
+std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds);
+// At most one LF in two bytes, and room for the 16-position stores to reach past the last.
+constexpr std::size_t CrLfLineFeedsRoom(std::size_t textSize) {
+    return textSize / 2 + 72;
+}
 
 struct ScheduleRow {
     std::string Date;    // 20yy-mm-dd from the last date line above

@@ -105,26 +105,42 @@ void TScheduleObject::WriteIndex(std::string_view names, std::string_view offset
 // A damaged file may claim any sizes: read only what the file holds, so that
 // nothing is read from outside it and no allocation exceeds its length. The
 // head is read through the cursor (a head cut off by the end of the file reads
-// as zeros); the names and offsets it announces are read in one go, as far as
-// the file holds them.
-void TScheduleObject::ReadIndex(std::string& names, std::string& offsets) {
-    names.clear();
-    offsets.clear();
+// as zeros); the names and offsets it announces are taken as far as the file
+// holds them. The index ends the files the builder writes, so one read of the
+// file's tail mostly takes head, names and offsets at once.
+TScheduleObject::TIndexBlock TScheduleObject::ReadIndexBlock() {
+    TIndexBlock index;
     Seek(Header.IndexOffset);
-    std::uint8_t headBytes[sizeof(TIndexHead)];
-    TByteCursor head(headBytes, ReadExact(headBytes, sizeof headBytes) ? sizeof headBytes : 0);
+    const std::int64_t tail = position >= 0 ? size - position : 0;
+    const auto headSize = std::int64_t(sizeof(TIndexHead));
+    const auto have = std::size_t(tail > headSize && tail <= MaxIndexRead ? tail : headSize);
+    index.bytes = std::make_unique_for_overwrite<char[]>(have);
+    const bool read = ReadExact(index.bytes.get(), have);
+    TByteCursor head(std::string_view(index.bytes.get(), read ? have : 0));
     IndexHead.StationCount = head.I32();
     IndexHead.NamesSize = head.I32();
-    if (IndexHead.NamesSize == 0) return;
-    const std::int64_t left = size - position, width = OffsetWidth;
+    if (IndexHead.NamesSize == 0) return index;
+    const std::int64_t left = tail - headSize, width = OffsetWidth;
     const std::int64_t namesSize = std::clamp<std::int64_t>(IndexHead.NamesSize, 0, left);
     const std::int64_t count =
         std::clamp<std::int64_t>(IndexHead.StationCount, 0, (left - namesSize) / width);
-    std::string block(std::size_t(namesSize + count * width), '\0');
-    if (!ReadExact(block.data(), block.size())) return;
-    TByteCursor index(block);
-    names = index.Bytes(std::size_t(namesSize));
-    offsets = index.Bytes(std::size_t(count * width));
+    const auto need = std::size_t(headSize + namesSize + count * width);
+    if (have < need) { // a tail too long to take whole: the rest after the head
+        auto whole = std::make_unique_for_overwrite<char[]>(need);
+        std::memcpy(whole.get(), index.bytes.get(), have);
+        index.bytes = std::move(whole);
+        if (!ReadExact(index.bytes.get() + have, need - have)) return index;
+    }
+    const char* names = index.bytes.get() + headSize;
+    index.names = std::string_view(names, std::size_t(namesSize));
+    index.offsets = std::string_view(names + namesSize, std::size_t(count * width));
+    return index;
+}
+
+void TScheduleObject::ReadIndex(std::string& names, std::string& offsets) {
+    const TIndexBlock index = ReadIndexBlock();
+    names = index.names;
+    offsets = index.offsets;
 }
 
 bool TScheduleObject::SelectStation(std::int32_t offset) {
@@ -192,24 +208,33 @@ bool TScheduleObject::ReadExact(void* data, std::size_t count) {
     if (!HasFile() || position < 0 || position + std::int64_t(count) > size) return false;
     Flush();
     DWORD done = 0;
-    bool ok = SetFilePointerEx(FileHandle, position, FILE_BEGIN) == position &&
-              ReadFile(FileHandle, data, DWORD(count), &done) && done == count;
+    bool ok = ReadFileAt(FileHandle, position, data, DWORD(count), &done) && done == count;
     if (ok) position += std::int64_t(count);
     return ok;
 }
 
+TStationList ListStations(TScheduleObject& schedule) {
+    TStationList list;
+    if (!schedule.HasFile()) return list;
+    list.index = schedule.ReadIndexBlock();
+    const std::string_view names = list.index.names;
+    list.lineFeeds =
+        std::make_unique_for_overwrite<std::uint32_t[]>(CrLfLineFeedsRoom(names.size()));
+    std::optional<std::size_t> lines = CrLfLineFeeds(names, list.lineFeeds.get());
+    if (!lines) { // the names text follows the line rule of station texts
+        TextLines(names, list.lines);
+        lines = list.lines.size();
+    }
+    // Pair as many names as there are offsets.
+    list.count = std::min(*lines, list.index.offsets.size() / TScheduleObject::OffsetWidth);
+    return list;
+}
+
 std::vector<TStationEntry> ReadStationIndex(TScheduleObject& schedule) {
+    const TStationList list = ListStations(schedule);
     std::vector<TStationEntry> stations;
-    if (!schedule.HasFile()) return stations;
-    std::string names, offsets;
-    schedule.ReadIndex(names, offsets);
-    // The names text follows the line rule of station texts; pair as many
-    // names as there are offsets.
-    const TLines lines = TextLines(names);
-    const std::size_t count = std::min(lines.size(), offsets.size() / TScheduleObject::OffsetWidth);
-    stations.reserve(count);
-    TByteCursor offset(offsets);
-    for (std::size_t i = 0; i < count; ++i)
-        stations.push_back({std::string(lines[i]), offset.I32()});
+    stations.reserve(list.size());
+    for (const TStationList::TStation s : list)
+        stations.push_back({std::string(s.Name), s.Offset});
     return stations;
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -60,6 +61,13 @@ public:
     void WriteStationText(std::string_view text);
     void WriteIndex(std::string_view names, std::string_view offsets);
     void ReadIndex(std::string& names, std::string& offsets);
+    // The same without copies: the index block, whose names and offsets view
+    // the parts of it that the file holds.
+    struct TIndexBlock {
+        std::unique_ptr<char[]> bytes;
+        std::string_view names, offsets;
+    };
+    TIndexBlock ReadIndexBlock();
     // false when the record lies outside the file (a damaged file): the name
     // is then empty and ReadStationText gives an empty text and false.
     bool SelectStation(std::int32_t offset);
@@ -93,6 +101,10 @@ private:
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
 
+    // The longest file tail after the index offset read in one go: far more
+    // than the index of any real schedule (100,000 stations take some 2 MB).
+    static constexpr std::int64_t MaxIndexRead = 4 << 20;
+
     std::int64_t position = 0; // the file position as the operations see it
     std::int64_t size = 0;     // the file's length including pending writes
     bool selected = false;     // the last SelectStation found its record
@@ -106,7 +118,59 @@ struct TStationEntry {
     std::int32_t Offset;
 };
 
-// The (station name, record offset) pairs of the file's index, in file order.
+// The (station name, record offset) pairs of the file's index, in file order,
+// as one read of the index block gives them: the names view that block, which
+// the list holds, so listing costs no allocation per station.
+class TStationList {
+public:
+    struct TStation {
+        std::string_view Name; // GBK bytes
+        std::int32_t Offset;
+    };
+    class TIterator {
+    public:
+        TIterator(const TStationList& list, std::size_t i) : list(&list), i(i) {}
+        TStation operator*() const { return (*list)[i]; }
+        TIterator& operator++() { return ++i, *this; }
+        bool operator!=(const TIterator& other) const { return i != other.i; }
+
+    private:
+        const TStationList* list;
+        std::size_t i;
+    };
+
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    TStation operator[](std::size_t i) const { return {Name(i), Offset(i)}; }
+    TIterator begin() const { return {*this, 0}; }
+    TIterator end() const { return {*this, count}; }
+
+private:
+    friend TStationList ListStations(TScheduleObject& schedule);
+
+    std::string_view Name(std::size_t i) const {
+        if (!lines.empty()) return lines[i];
+        const std::uint32_t start = i == 0 ? 0 : lineFeeds[i - 1] + 1;
+        return {index.names.data() + start, lineFeeds[i] - 1 - start}; // up to the CR
+    }
+    std::int32_t Offset(std::size_t i) const {
+        const auto* at = reinterpret_cast<const std::uint8_t*>(index.offsets.data()) +
+                         i * TScheduleObject::OffsetWidth;
+        return std::int32_t(std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 |
+                            std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24);
+    }
+
+    TScheduleObject::TIndexBlock index;
+    // Names as the builder writes them: where each one's CR LF is. Names in
+    // any other shape: their lines by the full rule instead.
+    std::unique_ptr<std::uint32_t[]> lineFeeds;
+    std::vector<std::string_view> lines;
+    std::size_t count = 0;
+};
+
 // A damaged index gives the pairs it can make: as many as there are both
 // names and offsets.
+TStationList ListStations(TScheduleObject& schedule);
+
+// The same pairs, each name a string of its own, for callers that keep them.
 std::vector<TStationEntry> ReadStationIndex(TScheduleObject& schedule);

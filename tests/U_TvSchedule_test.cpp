@@ -103,6 +103,22 @@ TEST(ScheduleFile, ReadsBackNamesAndTexts) {
     EXPECT_EQ(file.StationDisplayName(), name101); // no zero byte in a full field
 }
 
+// The index read takes the file's tail in one go when it is short; bytes after
+// the index, a few or more than that read takes, change nothing.
+TEST(ScheduleFile, BytesAfterTheIndexChangeNothing) {
+    TempDir dir;
+    WriteSchedule(dir.file("s.sch"), {{"A", "abc"}, {"BB", "x"}});
+    const std::string good = ReadAll(dir.file("s.sch"));
+    for (std::size_t after : {std::size_t(1), std::size_t(5) << 20}) {
+        WriteAll(dir.file("s.sch"), good + std::string(after, 'z'));
+        TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
+        auto stations = ReadStationIndex(file);
+        ASSERT_EQ(stations.size(), 2u) << after;
+        EXPECT_EQ(stations[1].Name, "BB") << after;
+        EXPECT_EQ(stations[1].Offset, 24 + 101 + 4 + 3) << after;
+    }
+}
+
 TEST(ScheduleFile, NameReadsUpToItsZeroByteWhateverFollows) {
     TScheduleObject none("/nonexistent/x.sch", TScheduleObject::fmOpen);
     std::memset(none.StationName, 'z', sizeof none.StationName);

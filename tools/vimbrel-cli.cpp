@@ -67,7 +67,7 @@ int Build(const TArguments& a) {
 int List(const TArguments& a) {
     gbkOutput = a.Has("--gbk");
     std::unique_ptr<TScheduleObject> holder;
-    for (const TStationEntry& s : ReadStationIndex(OpenSchedule(a.operands[0], holder))) {
+    for (const TStationList::TStation s : ListStations(OpenSchedule(a.operands[0], holder))) {
         std::string offset = std::to_string(s.Offset);
         PrintFields({s.Name, offset});
     }
