@@ -5,7 +5,8 @@
 # wall time and its ratio to ours. `vimbrel-cli --version` is timed too: the
 # start-up every run pays. Each run writes into a fresh, empty folder; the
 # folder is removed outside the timing. VIMBREL_BENCH_DIR picks the file system
-# (default /dev/shm, so that no disk is timed).
+# (default /dev/shm, so that no disk is timed); VIMBREL_BASELINE names another
+# vimbrel-cli (an older build) to time beside them.
 # Run: cmake --build build/bench && bench/extract_cli_bench.sh [ROUNDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,25 +24,27 @@ with open(sys.argv[1], "wb") as f:
 EOF
 (cd "$dir" && zip -q -0 stored.zip showtime.dat && rm showtime.dat)
 
-python3 - "$dir" "$rounds" "$cli" <<'EOF'
+python3 - "$dir" "$rounds" "$cli" "${VIMBREL_BASELINE:-}" <<'EOF'
 import os, shutil, statistics, subprocess, sys, time
 
-dir, rounds, cli = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+dir, rounds, cli, baseline = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
 archive = os.path.join(dir, "stored.zip")
 out = os.path.join(dir, "out")
 tools = {
-    "vimbrel-cli extract": lambda: [cli, "extract", archive, out],
-    "7zz x": lambda: ["7zz", "x", "-y", "-o" + out, archive],
-    "bsdtar -xf": lambda: ["bsdtar", "-xf", archive, "-C", out],
-    "vimbrel-cli --version": lambda: [cli, "--version"],
+    "vimbrel-cli extract": [cli, "extract", archive, out],
+    "7zz x": ["7zz", "x", "-y", "-o" + out, archive],
+    "bsdtar -xf": ["bsdtar", "-xf", archive, "-C", out],
+    "vimbrel-cli --version": [cli, "--version"],
 }
+if baseline:
+    tools["baseline extract"] = [baseline, "extract", archive, out]
 times = {name: [] for name in tools}
 for _ in range(rounds):
     for name, command in tools.items():
         shutil.rmtree(out, ignore_errors=True)
         os.mkdir(out)
         start = time.perf_counter()
-        subprocess.run(command(), check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
         times[name].append(time.perf_counter() - start)
         if "--version" not in name and os.path.getsize(os.path.join(out, "showtime.dat")) != 64 << 20:
             sys.exit(name + ": wrong output size")
