@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# vimbrel-cli search, whole process, beside GNU grep on the same schedule file:
+# a generated 3,000-station week (120 programmes a day, about 56 MB) packed by
+# vimbrel-cli build, on tmpfs. Rounds are interleaved; each figure is the best
+# wall time of ROUNDS runs, output to a file on the same file system (grep
+# stops at the first match when its output is /dev/null, even with -c).
+#
+#   rare key   "15:50 电视剧：渴望（第1": a time, a drama and the first digit of
+#              an episode: 31 programme lines of the week.
+#   many key   "22:": the programmes from 22:00 to 22:55, 91,444 lines, the
+#              hour closest to 88,663 lines that the generated week allows.
+#
+# Rows: the rare key (ours lists 31 rows, grep -c counts them); the many key
+# in UTF-8 and with --gbk (both beside grep printing the lines); --version,
+# the cost of starting the process.
+# VIMBREL_BENCH_DIR picks the file system (default /dev/shm); OLD_CLI adds a
+# column for another vimbrel-cli (an earlier build) measured in the same run.
+# Run: cmake --build build/bench && bench/search_cli_bench.sh [ROUNDS] [OLD_CLI]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-15}
+old=${2:-}
+bin=$PWD/build/bench/bin
+dir=$(mktemp -d "${VIMBREL_BENCH_DIR:-/dev/shm}/vimbrel-search-bench-XXXXXX")
+trap 'rm -rf "$dir"' EXIT
+file=$dir/lastsch.sch
+
+"$bin/vimbrel-sample" "$dir/stations" --stations 3000 --per-day 120
+"$bin/vimbrel-cli" build "$dir/stations" "$file"
+rm -rf "$dir/stations"
+rare='15:50 电视剧：渴望（第1'
+many='22:'
+rareGbk=$(printf '%s' "$rare" | iconv -f UTF-8 -t GBK)
+echo "schedule: $(stat -c %s "$file") bytes; rare key: $(LC_ALL=C grep -a -F -c -- "$rareGbk" \
+  "$file") lines, many key: $(LC_ALL=C grep -a -F -c -- "$many" "$file") lines"
+
+# Microseconds one command takes, its standard output going to $dir/out.
+elapsed() {
+  local start=$EPOCHREALTIME end
+  "$@" > "$dir/out"
+  end=$EPOCHREALTIME
+  echo $((10#${end/./} - 10#${start/./}))
+}
+
+# Each row: ours (given the vimbrel-cli to run) and the peer's command.
+names=("rare key, count" "many key, UTF-8" "many key, --gbk" "start: --version")
+ours0() { "$1" search "$file" "$rare"; }
+peer0() { LC_ALL=C grep -a -F -c -- "$rareGbk" "$file"; }
+ours1() { "$1" search "$file" "$many"; }
+peer1() { LC_ALL=C grep -a -F -- "$many" "$file"; }
+ours2() { "$1" --gbk search "$file" "$many"; }
+peer2() { LC_ALL=C grep -a -F -- "$many" "$file"; }
+ours3() { "$1" --version; }
+peer3() { grep --version; }
+
+declare -A best
+keep() { if [ -z "${best[$1]:-}" ] || [ "$2" -lt "${best[$1]}" ]; then best[$1]=$2; fi; }
+for _ in $(seq "$rounds"); do
+  for i in "${!names[@]}"; do
+    keep "ours$i" "$(elapsed "ours$i" "$bin/vimbrel-cli")"
+    keep "peer$i" "$(elapsed "peer$i")"
+    [ -z "$old" ] || keep "old$i" "$(elapsed "ours$i" "$old")"
+  done
+done
+
+ms() { awk -v us="$1" 'BEGIN {printf "%.1f", us / 1000}'; }
+printf '%-18s %10s %10s %7s' work "ours ms" "peer ms" ratio
+[ -z "$old" ] || printf ' %10s' "old ms"
+echo
+for i in "${!names[@]}"; do
+  printf '%-18s %10s %10s %7s' "${names[$i]}" "$(ms "${best[ours$i]}")" "$(ms "${best[peer$i]}")" \
+    "$(awk -v a="${best[ours$i]}" -v b="${best[peer$i]}" 'BEGIN {printf "%.2f", a / b}')"
+  [ -z "$old" ] || printf ' %10s' "$(ms "${best[old$i]}")"
+  echo
+done
+echo "peer: LC_ALL=C grep -a -F [-c] KEY FILE > file (grep --version for the start)"
+echo "goals: rare key at most grep's time; many key at most 1.5 x grep's, in both encodings"
