@@ -6,6 +6,9 @@
 // Keys: a title in 6 stations (RareKey), 电视剧 in a quarter of all
 // programme lines (about 630,000 rows), ":" in every one (2,520,000 rows).
 // Search/*: the search core (read each record, test its programme lines).
+// Matcher/*: the dialog's matcher over every station text held in memory,
+//           beside Memmem/*, glibc's memmem finding every occurrence of the
+//           key in the same texts.
 // Grep/*:   grep run through popen, its output read from the pipe.
 // Dialog/*: the search dialog end to end, from the click on 搜索 to 搜索完毕,
 //           with a timer on the GUI thread noting the longest time the event
@@ -109,6 +112,52 @@ void Search(benchmark::State& state, const std::string& key) {
     state.SetBytesProcessed(state.iterations() * Schedule().textBytes);
 }
 
+// Every station's text, read once and held in memory.
+const std::vector<std::string>& StationTexts() {
+    static const std::vector<std::string> texts = [] {
+        std::vector<std::string> all;
+        TScheduleObject schedule(Schedule().file, TScheduleObject::fmOpen);
+        for (const TStationEntry& station : ReadStationIndex(schedule)) {
+            all.emplace_back();
+            if (!schedule.SelectStation(station.Offset) || !schedule.ReadStationText(all.back()))
+                throw std::runtime_error("cannot read a station");
+        }
+        return all;
+    }();
+    return texts;
+}
+
+void Matcher(benchmark::State& state, const std::string& key) {
+    TLines lines;
+    TStationMatches found;
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        rows = 0;
+        for (const std::string& text : StationTexts())
+            rows += SearchStationText(text, key, lines, found);
+    }
+    state.counters["rows"] = double(rows);
+    state.SetBytesProcessed(state.iterations() * Schedule().textBytes);
+}
+
+void Memmem(benchmark::State& state, const std::string& key) {
+    std::size_t hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (const std::string& text : StationTexts()) {
+            const char* at = text.data();
+            const char* const end = at + text.size();
+            while (const void* hit = memmem(at, std::size_t(end - at), key.data(), key.size())) {
+                ++hits;
+                at = static_cast<const char*>(hit) + key.size();
+            }
+        }
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["hits"] = double(hits);
+    state.SetBytesProcessed(state.iterations() * Schedule().textBytes);
+}
+
 // The count of matching lines over all files, as grep prints them.
 void Grep(benchmark::State& state, const std::string& key) {
     // GBK trail bytes are 0x40 and above, so a key never holds a single quote.
@@ -167,6 +216,14 @@ BENCHMARK_CAPTURE(Search, QuarterOfLines, QuarterKey)->Unit(benchmark::kMillisec
 BENCHMARK_CAPTURE(Grep, QuarterOfLines, QuarterKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Search, EveryLine, EveryLineKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Grep, EveryLine, EveryLineKey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Matcher, RareKey, RareKey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memmem, RareKey, RareKey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Matcher, QuarterOfLines, QuarterKey)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Memmem, QuarterOfLines, QuarterKey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Matcher, EveryLine, EveryLineKey)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Memmem, EveryLine, EveryLineKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Dialog, RareKey, RareKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Dialog, QuarterOfLines, QuarterKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Dialog, EveryLine, EveryLineKey)
@@ -180,7 +237,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    Schedule(); // made before the clock runs
+    StationTexts(); // made before the clock runs
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

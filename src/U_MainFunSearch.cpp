@@ -1,42 +1,140 @@
 #include "U_MainFunSearch.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
-#include <functional>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VIMBREL_SEARCH_SSE2 1
+#endif
 
+#include "U_MainFunSearchKey.h"
 #include "U_TvSchedule.h"
 
 namespace {
 
-// The first occurrence of key in text at or after from, or npos: for one
-// scan of a long text, where glibc's memmem is fast.
-std::size_t FindKey(std::string_view text, std::size_t from, std::string_view key) {
-    if (from >= text.size()) return std::string_view::npos;
-    const void* hit = memmem(text.data() + from, text.size() - from, key.data(), key.size());
-    return hit ? std::size_t(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
+constexpr std::size_t npos = std::string_view::npos;
+
+bool BreaksLine(char c) {
+    return c == '\r' || c == '\n';
 }
 
-// Finds a key again and again in one text, a few lines ahead each time, where
-// memmem would spend more on building its tables anew than on the search.
-class TKeyFinder {
-public:
-    TKeyFinder(std::string_view text, std::string_view key)
-        : text(text), key(key), searcher(key.begin(), key.end()) {}
-    // The first occurrence at or after from, or npos.
-    std::size_t From(std::size_t from) const {
-        if (from >= text.size()) return std::string_view::npos;
-        if (key.size() == 1) {
-            const void* hit = std::memchr(text.data() + from, key[0], text.size() - from);
-            return hit ? std::size_t(static_cast<const char*>(hit) - text.data())
-                       : std::string_view::npos;
-        }
-        auto hit = searcher(text.begin() + std::ptrdiff_t(from), text.end()).first;
-        return hit == text.end() ? std::string_view::npos : std::size_t(hit - text.begin());
+#ifdef VIMBREL_SEARCH_SSE2
+// Bit i set where byte i of the 32 at p is a CR or an LF. A programme line
+// mostly fits in 32 bytes: one block finds its end, with no guess to undo.
+std::uint32_t BreakMask(const char* p) {
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const auto lowMask = unsigned(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(low, cr), _mm_cmpeq_epi8(low, lf))));
+    const auto highMask = unsigned(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(high, cr), _mm_cmpeq_epi8(high, lf))));
+    return lowMask | highMask << 16;
+}
+#endif
+
+// The first CR or LF at or after from, or the end of text.
+std::size_t NextBreak(std::string_view text, std::size_t from) {
+#ifdef VIMBREL_SEARCH_SSE2
+    for (; from + 32 <= text.size(); from += 32)
+        if (const std::uint32_t mask = BreakMask(text.data() + from))
+            return from + std::size_t(std::countr_zero(mask));
+#endif
+    while (from < text.size() && !BreaksLine(text[from]))
+        ++from;
+    return from;
+}
+
+// Where the line holding position at starts: after the last CR or LF before
+// it, and not before floor. Bytes below floor in the block before at are
+// masked off, not skipped, which spares a byte loop when lines follow one
+// another.
+std::size_t LineStart(std::string_view text, std::size_t floor, std::size_t at) {
+#ifdef VIMBREL_SEARCH_SSE2
+    for (; at > floor && at >= 32; at -= 32) {
+        std::uint32_t mask = BreakMask(text.data() + at - 32);
+        if (floor > at - 32) mask &= ~std::uint32_t(0) << (floor - (at - 32));
+        if (mask) return at - 32 + std::size_t(32 - std::countl_zero(mask));
+        if (floor + 32 >= at) return floor;
     }
+#endif
+    while (at > floor && !BreaksLine(text[at - 1]))
+        --at;
+    return at;
+}
+
+// Walks one station text from occurrence to occurrence of the key, and
+// takes only the lines around them apart: most of a text is never split
+// into lines. The lines it finds are those of TextLines, as the key holds no
+// line end: a line starts after a CR or LF and ends at the next one; a zero
+// byte ends the text.
+class TMatchWalker {
+public:
+    TMatchWalker(std::string_view text, std::string_view key, TStationMatches& found)
+        : text(text), finder(key), found(found) {}
+    void Run();
 
 private:
-    std::string_view text, key;
-    std::boyer_moore_horspool_searcher<std::string_view::const_iterator> searcher;
+    std::string_view LineAround(std::size_t at, std::size_t end) const {
+        const std::size_t start = LineStart(text, floor, at);
+        return text.substr(start, end - start);
+    }
+    bool FeedDateLines(std::size_t end);
+    void Take(std::string_view line);
+
+    std::string_view text;
+    const TKeyFinder finder;
+    TStationMatches& found;
+    // Fed the date lines only, in order: no other line changes its date.
+    TStationRowReader reader;
+    int dayOf = -1;        // the reader's DateLines() of the last day in found
+    std::size_t floor = 0; // where the line after the last one taken starts
+    std::size_t slash = 0; // the next "/" not yet looked at (npos: none): date lines hold one
 };
+
+void TMatchWalker::Run() {
+    std::size_t at = finder.Find(text, 0);
+    if (at == npos) return;
+    // Only a text that holds the key is looked at for its end.
+    if (const void* zero = std::memchr(text.data(), 0, text.size()))
+        text = text.substr(0, std::size_t(static_cast<const char*>(zero) - text.data()));
+    slash = text.find('/');
+    const std::size_t size = finder.Key().size();
+    for (; at != npos && at + size <= text.size(); at = finder.Find(text, floor)) {
+        const std::size_t end = NextBreak(text, at + size);
+        // Most lines hold no "/", and no line before them either.
+        if (slash >= end || !FeedDateLines(end)) Take(LineAround(at, end));
+        // One row per line, however often it holds the key.
+        floor = end;
+    }
+}
+
+// Feeds the reader every date line that ends at or before end, each once, in
+// order; true when the line that ends there is one.
+bool TMatchWalker::FeedDateLines(std::size_t end) {
+    bool endsDate = false;
+    for (; slash < end; slash = text.find('/', slash)) {
+        const std::size_t lineEnd = NextBreak(text, slash);
+        const std::string_view line = LineAround(slash, lineEnd);
+        const bool date = IsDateLine(line);
+        if (date) reader.Feed(line);
+        endsDate = date && lineEnd == end;
+        slash = lineEnd;
+    }
+    return endsDate;
+}
+
+// Blank lines are never tested; every other line holding the key is a
+// match (date lines never come here).
+void TMatchWalker::Take(std::string_view line) {
+    if (static_cast<unsigned char>(line[0]) <= ' ' && TrimControls(line).empty()) return;
+    if (reader.DateLines() != dayOf) {
+        dayOf = reader.DateLines();
+        found.Days.push_back({reader.CurrentDate(), reader.CurrentWeekday()});
+    }
+    found.Matches.push_back({line, std::uint32_t(found.Days.size() - 1)});
+}
 
 } // namespace
 
@@ -52,33 +150,7 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TLine
     found.Clear();
     if (key.empty() || key.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         return 0;
-    // Most stations do not hold a rare key at all: one pass over the whole
-    // text spares them the line splitting.
-    std::size_t next = FindKey(text, 0, key);
-    if (next == std::string_view::npos) return 0;
-    const TKeyFinder finder(text, key);
-    TextLines(text, lines);
-    TStationRowReader reader;
-    int dayOf = -1; // the reader's DateLines() of the last day in found
-    // Occurrences are found in the whole text, ahead of the lines: the first
-    // at or after a line's start tells whether the line holds one. A key holds
-    // no line end, so an occurrence that starts inside a line lies inside it.
-    // Only lines that hold a "/" can be date lines; a week has a few.
-    std::size_t slash = text.find('/');
-    for (std::string_view line : lines) {
-        const std::size_t start = std::size_t(line.data() - text.data());
-        if (slash < start) slash = text.find('/', start);
-        if (reader.Feed(line, slash < start + line.size()) != TStationRowReader::lkProgramme)
-            continue;
-        if (next < start) next = finder.From(start);
-        if (next == std::string_view::npos) break;
-        if (next + key.size() > start + line.size()) continue;
-        if (reader.DateLines() != dayOf) {
-            dayOf = reader.DateLines();
-            found.Days.push_back({reader.CurrentDate(), reader.CurrentWeekday()});
-        }
-        found.Matches.push_back({line, std::uint32_t(found.Days.size() - 1)});
-    }
+    TMatchWalker(text, key, found).Run();
     return found.Matches.size();
 }
 

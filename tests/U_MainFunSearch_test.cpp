@@ -7,6 +7,7 @@
 #include "SampleSchedule.h"
 #include "U_MainFunBuild.h"
 #include "U_MainFunSearch.h"
+#include "U_MainFunSearchKey.h"
 #include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "platform/CodePage.h"
@@ -204,6 +205,26 @@ TEST(TextLines, AgreesWithTheLineRuleOnRandomTexts) {
         TextLines(text, lines);
         ASSERT_EQ(std::vector<std::string>(lines.begin(), lines.end()), ReferenceLines(text))
             << testing::PrintToString(text);
+    }
+}
+
+// The block-wise key finder against a plain search, with keys of every
+// length ending at every offset of a block, from every starting point.
+TEST(KeyFinder, AgreesWithAPlainSearchOnRandomTexts) {
+    const char alphabet[] = {'a', 'b', ':', ' ', '\xD0', '\xCE', '\xA3'};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(rng() % 200, 'x');
+        for (char& c : text)
+            c = alphabet[rng() % std::size(alphabet)];
+        std::string key(1 + rng() % 6, 'x');
+        for (char& c : key)
+            c = alphabet[rng() % 3 == 0 ? rng() % std::size(alphabet) : 4 + rng() % 3];
+        const TKeyFinder finder(key);
+        for (std::size_t from = 0; from <= text.size() + 1; ++from)
+            ASSERT_EQ(finder.Find(text, from), std::string_view(text).find(key, from))
+                << testing::PrintToString(text) << " " << testing::PrintToString(key) << " "
+                << from;
     }
 }
 

@@ -1,0 +1,132 @@
+#include "U_MainFunSearchKey.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#define VIMBREL_KEY_SIMD 1
+#endif
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// How common a byte of the key is in programme text, the rarest 0: a GBK
+// character's second byte is spread over some 190 values, its first over
+// fewer, and the leads of full-width punctuation are in most titles; digits,
+// blanks and the time's colon are in every line.
+int Commonness(unsigned char c, bool secondOfCharacter) {
+    if (secondOfCharacter) return 0;
+    if (c >= 0x81) return c >= 0xA1 && c <= 0xA3 ? 3 : 1;
+    if ((c >= '0' && c <= ':') || c <= ' ') return 4;
+    return 2;
+}
+
+// Calls rate(position, commonness) for each byte of the key, read as GBK
+// characters from its start as the user typed it.
+template <class TRate> void RateKey(std::string_view key, TRate rate) {
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        const auto c = static_cast<unsigned char>(key[i]);
+        rate(i, Commonness(c, false));
+        if (c >= 0x81 && i + 1 < key.size()) {
+            ++i;
+            rate(i, Commonness(static_cast<unsigned char>(key[i]), true));
+        }
+    }
+}
+
+// Whether the key is at at, its two rare bytes known to be there: a key of
+// two bytes is then found.
+bool KeyAt(const char* at, std::string_view key) {
+    return key.size() == 2 || std::memcmp(at, key.data(), key.size()) == 0;
+}
+
+#ifdef VIMBREL_KEY_SIMD
+// Tests 16 or 32 positions at once for the key's two rare bytes, and only the
+// positions that hold both for the whole key. Gives the first occurrence
+// starting in [p, last], or npos with p at the first position it left to the
+// caller (fewer than a block's worth before last).
+std::size_t ScanSse2(const char* base, std::size_t& p, std::size_t last, std::string_view key,
+                     std::size_t rare1, std::size_t rare2) {
+    const __m128i b1 = _mm_set1_epi8(key[rare1]), b2 = _mm_set1_epi8(key[rare2]);
+    for (; p + 15 <= last; p += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + rare1));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + rare2));
+        for (auto both = unsigned(_mm_movemask_epi8(
+                 _mm_and_si128(_mm_cmpeq_epi8(x, b1), _mm_cmpeq_epi8(y, b2))));
+             both; both &= both - 1)
+            if (KeyAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
+    }
+    return npos;
+}
+
+__attribute__((target("avx2"))) std::size_t ScanAvx2(const char* base, std::size_t& p,
+                                                      std::size_t last, std::string_view key,
+                                                      std::size_t rare1, std::size_t rare2) {
+    const __m256i b1 = _mm256_set1_epi8(key[rare1]), b2 = _mm256_set1_epi8(key[rare2]);
+    for (; p + 31 <= last; p += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + rare1));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + rare2));
+        for (auto both = unsigned(_mm256_movemask_epi8(
+                 _mm256_and_si256(_mm256_cmpeq_epi8(x, b1), _mm256_cmpeq_epi8(y, b2))));
+             both; both &= both - 1)
+            if (KeyAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
+    }
+    return npos;
+}
+
+const bool HasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+// A key of one byte: memchr, after a look at the next 32 bytes, where a key
+// in every line is found again, without the call.
+std::size_t FindByte(std::string_view text, std::size_t from, char c) {
+#ifdef VIMBREL_KEY_SIMD
+    if (from + 32 <= text.size()) {
+        const __m128i wanted = _mm_set1_epi8(c);
+        const char* p = text.data() + from;
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const std::uint32_t mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(low, wanted))) |
+                                   unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(high, wanted))) << 16;
+        if (mask) return from + std::size_t(std::countr_zero(mask));
+        from += 32;
+    }
+#endif
+    const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+    return hit ? std::size_t(static_cast<const char*>(hit) - text.data()) : npos;
+}
+
+} // namespace
+
+TKeyFinder::TKeyFinder(std::string_view key) : key(key) {
+    // The rarest byte, the last of equals; then the rarest other one, the
+    // first of equals: two far apart are less often both there by chance.
+    int best = 5;
+    RateKey(key, [&](std::size_t i, int rank) {
+        if (rank <= best) rare2 = i, best = rank;
+    });
+    best = 5;
+    RateKey(key, [&](std::size_t i, int rank) {
+        if (i != rare2 && rank < best) rare1 = i, best = rank;
+    });
+}
+
+std::size_t TKeyFinder::Find(std::string_view text, std::size_t from) const {
+    const std::size_t n = key.size();
+    if (from > text.size() || text.size() - from < n) return npos;
+    const char* const base = text.data();
+    if (n == 1) return FindByte(text, from, key[0]);
+    const std::size_t last = text.size() - n; // where the last occurrence could start
+    std::size_t p = from;
+#ifdef VIMBREL_KEY_SIMD
+    const std::size_t hit = HasAvx2 ? ScanAvx2(base, p, last, key, rare1, rare2)
+                                    : ScanSse2(base, p, last, key, rare1, rare2);
+    if (hit != npos) return hit;
+#endif
+    for (; p <= last; ++p)
+        if (base[p + rare1] == key[rare1] && base[p + rare2] == key[rare2] && KeyAt(base + p, key))
+            return p;
+    return npos;
+}
