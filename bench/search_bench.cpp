@@ -88,19 +88,19 @@ TBenchSchedule& Schedule() {
 void Search(benchmark::State& state, const std::string& key) {
     TScheduleObject schedule(Schedule().file, TScheduleObject::fmOpen);
     std::vector<TStationEntry> stations = ReadStationIndex(schedule);
-    std::string buffer;
-    TLines lines;
     TStationMatches found;
     std::size_t rows = 0;
     for (auto _ : state) {
         rows = 0;
         // As the worker does: a batch of rows per station that has any.
+        TReadAhead ahead;
+        std::string_view text;
         std::vector<TSearchBatchPtr> batches;
         for (const TStationEntry& station : stations) {
-            SearchScheduleStation(schedule, station.Offset, key, buffer, lines, found);
+            SearchScheduleStation(schedule, station.Offset, key, ahead, text, found);
             if (found.Matches.empty()) continue;
             batches.push_back(
-                std::make_shared<const TSearchBatch>(schedule.StationDisplayName(), found, buffer));
+                std::make_shared<const TSearchBatch>(schedule.StationDisplayName(), found, text));
             rows += found.Matches.size();
         }
         benchmark::DoNotOptimize(batches);

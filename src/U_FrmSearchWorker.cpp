@@ -82,20 +82,20 @@ void TTvSearchThread::run() {
         }
     }
     // A station's text is held only while it is searched.
-    Buffer = std::string();
-    Lines = TLines();
+    Ahead = TReadAhead();
+    Text = {};
     Found = TStationMatches();
     Send({TSearchMessage::smEnd, std::move(unread), {}});
 }
 
 bool TTvSearchThread::SearchStation(int i) {
     if (!Schedule) return false;
-    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Buffer, Lines,
+    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Ahead, Text,
                                Found))
         return false;
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,
               {},
-              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Buffer)});
+              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text)});
     return true;
 }

@@ -57,8 +57,8 @@ public:
     TSafePointHook OnSafePoint; // called on the worker thread, when assigned
 
     TScheduleObject* Schedule; // the main window's open file; not owned
-    std::string Buffer;        // the text of the station being searched
-    TLines Lines;              // its lines
+    TReadAhead Ahead;          // the records read, the station being searched among them
+    std::string_view Text;     // its text
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
     StationSnapshot Stations;

@@ -165,3 +165,14 @@ bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::
     SearchStationText(buffer, key, lines, found);
     return true;
 }
+
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+                           TReadAhead& ahead, std::string_view& text, TStationMatches& found) {
+    TLines unused;
+    if (!schedule.ReadStation(offset, ahead, text)) {
+        found.Clear();
+        return false;
+    }
+    SearchStationText(text, key, unused, found);
+    return true;
+}

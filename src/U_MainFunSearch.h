@@ -51,3 +51,8 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TLine
 // is found then.
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
                            std::string& buffer, TLines& lines, TStationMatches& found);
+// The same for a search over many stations in file order: the record is read
+// through ahead (TScheduleObject::ReadStation), and text, which found points
+// into, is the station's text until the next call.
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+                           TReadAhead& ahead, std::string_view& text, TStationMatches& found);

@@ -168,6 +168,51 @@ bool TScheduleObject::ReadStationText(std::string& text) {
     return true;
 }
 
+bool TScheduleObject::ReadStation(std::int32_t offset, TReadAhead& ahead, std::string_view& text) {
+    text = {};
+    selected = false; // ReadStationText has no record to go on with
+    std::memset(StationName, 0, sizeof StationName);
+    const std::int64_t at = offset, lengthAt = at + std::int64_t(sizeof StationName);
+    // As SelectStation, then ReadStationText: a record whose name lies in the
+    // file is selected, and its text is read when the length and the text
+    // lie in it too.
+    if (!ReadAhead(ahead, at, sizeof StationName)) return false;
+    const char* record = ahead.Bytes.data() + (at - ahead.At);
+    std::memcpy(StationName, record, sizeof StationName);
+    if (!ReadAhead(ahead, at, sizeof StationName + sizeof(std::int32_t))) return false;
+    record = ahead.Bytes.data() + (at - ahead.At);
+    std::int32_t length = 0;
+    std::memcpy(&length, record + sizeof StationName, sizeof length);
+    const std::int64_t textAt = lengthAt + std::int64_t(sizeof length);
+    if (length < 0 || length > size - textAt) return false;
+    if (!ReadAhead(ahead, at, std::size_t(textAt - at) + std::size_t(length))) return false;
+    text = std::string_view(ahead.Bytes.data() + (textAt - ahead.At), std::size_t(length));
+    return true;
+}
+
+// Makes ahead hold the file's bytes [at, at + count): those it holds, or a
+// new read from at of a block at least, as far as the file goes.
+bool TScheduleObject::ReadAhead(TReadAhead& ahead, std::int64_t at, std::size_t count) {
+    const std::int64_t end = at + std::int64_t(count);
+    if (ahead.Owner == this && ahead.Writes == writes && ahead.At >= 0 && at >= ahead.At &&
+        end <= ahead.At + std::int64_t(ahead.Size))
+        return true;
+    ahead.At = -1;
+    if (!HasFile() || at < 0 || end > size) return false;
+    Flush();
+    const auto want = std::size_t(std::min<std::int64_t>(
+        std::max<std::int64_t>(std::int64_t(count), TReadAhead::Block), size - at));
+    if (ahead.Bytes.size() < want) ahead.Bytes.resize(want);
+    DWORD done = 0;
+    if (!ReadFileAt(FileHandle, at, ahead.Bytes.data(), DWORD(want), &done) || done < count)
+        return false;
+    ahead.Size = done;
+    ahead.At = at;
+    ahead.Owner = this;
+    ahead.Writes = writes;
+    return true;
+}
+
 std::string TScheduleObject::StationDisplayName() const {
     const void* zero = std::memchr(StationName, 0, sizeof StationName);
     std::size_t n =
@@ -182,6 +227,7 @@ void TScheduleObject::SetStationName(std::string_view name) {
 
 void TScheduleObject::Write(const void* data, std::size_t count) {
     if (!HasFile()) throw EScheduleError(CannotWrite);
+    ++writes;
     if (pending.empty()) pendingAt = position;
     pending.append(static_cast<const char*>(data), count);
     position += std::int64_t(count);

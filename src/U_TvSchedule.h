@@ -40,6 +40,18 @@ public:
 inline constexpr char CannotCreate[] = "无法创建文件";
 inline constexpr char CannotWrite[] = "无法写入文件";
 
+// Station records read ahead: the bytes of the file from At on, as one read
+// brought them. Kept by whoever reads many stations in file order (a
+// search), for one open schedule object.
+struct TReadAhead {
+    static constexpr std::size_t Block = 256 * 1024; // about a dozen stations
+    std::string Bytes;
+    std::size_t Size = 0;     // how many of Bytes hold file bytes
+    std::int64_t At = -1;     // their file position; -1: none yet
+    const void* Owner = nullptr; // the schedule object they were read from
+    std::uint64_t Writes = 0;    // its writes when they were read
+};
+
 class TScheduleObject {
 public:
     static constexpr std::uint16_t fmOpen = 2;        // open the existing file
@@ -73,6 +85,11 @@ public:
     bool SelectStation(std::int32_t offset);
     // false when the record's text cannot be read whole; text is then empty.
     bool ReadStationText(std::string& text);
+    // SelectStation and ReadStationText at once, through ahead: a record that
+    // lies in what an earlier call read costs no read, and one that does not
+    // is read with the records after it in one go. text points into
+    // ahead.Bytes until the next call; it is empty when the call fails.
+    bool ReadStation(std::int32_t offset, TReadAhead& ahead, std::string_view& text);
 
     // Writes out what is pending and closes the file; throws when the
     // writes fail (a full disk), which the destructor could not report.
@@ -100,6 +117,7 @@ private:
     void Finish();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
+    bool ReadAhead(TReadAhead& ahead, std::int64_t at, std::size_t count);
 
     // The longest file tail after the index offset read in one go: far more
     // than the index of any real schedule (100,000 stations take some 2 MB).
@@ -111,6 +129,7 @@ private:
     bool created = false;      // fmCreate: cut where the contents end when closed
     std::string pending;
     std::int64_t pendingAt = 0;
+    std::uint64_t writes = 0; // how often Write was called: read-ahead older than a write is stale
 };
 
 struct TStationEntry {

@@ -174,17 +174,25 @@ TEST(ScheduleFile, ReadOnlyFileIsNotOpenedAndNotCreated) {
 
 // Damaged files: every truncation and a seeded set of byte changes. The reader
 // must neither crash nor read outside the file (ASan watches), and whatever it
-// lists must be readable without failure or give an empty text.
+// lists must be readable without failure or give an empty text. Read ahead,
+// each record gives the same.
 void ReadEverything(const std::string& path, std::size_t fileSize) {
     TScheduleObject file(path, TScheduleObject::fmOpen);
     auto stations = ReadStationIndex(file);
     std::string text;
+    TReadAhead ahead;
     for (auto& s : stations) {
         text = "stale";
-        if (file.SelectStation(s.Offset) && file.ReadStationText(text))
+        const bool read = file.SelectStation(s.Offset) && file.ReadStationText(text);
+        if (read)
             EXPECT_LE(text.size(), fileSize);
         else
             EXPECT_TRUE(text.empty() || text == "stale");
+        const std::string name = file.StationDisplayName();
+        std::string_view aheadText = "stale";
+        EXPECT_EQ(file.ReadStation(s.Offset, ahead, aheadText), read) << s.Offset;
+        EXPECT_EQ(aheadText, read ? std::string_view(text) : std::string_view()) << s.Offset;
+        if (read) EXPECT_EQ(file.StationDisplayName(), name);
     }
 }
 

@@ -99,11 +99,11 @@ int Search(const TArguments& a) {
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     const std::string key = GbkArgument(a.operands[1]);
     if (key.empty()) Fail("the key is empty");
-    std::string buffer;
-    TLines lines;
+    TReadAhead ahead;
+    std::string_view text;
     TStationMatches found;
     for (const TStationEntry& s : ReadStationIndex(schedule)) {
-        if (!SearchScheduleStation(schedule, s.Offset, key, buffer, lines, found))
+        if (!SearchScheduleStation(schedule, s.Offset, key, ahead, text, found))
             Fail("cannot read the station " + Out(s.Name));
         const std::string name = schedule.StationDisplayName();
         for (const TStationMatches::TMatch& m : found.Matches) {
