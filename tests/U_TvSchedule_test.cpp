@@ -184,15 +184,18 @@ void ReadEverything(const std::string& path, std::size_t fileSize) {
     for (auto& s : stations) {
         text = "stale";
         const bool read = file.SelectStation(s.Offset) && file.ReadStationText(text);
-        if (read)
+        if (read) {
             EXPECT_LE(text.size(), fileSize);
-        else
+        } else {
             EXPECT_TRUE(text.empty() || text == "stale");
+        }
         const std::string name = file.StationDisplayName();
         std::string_view aheadText = "stale";
         EXPECT_EQ(file.ReadStation(s.Offset, ahead, aheadText), read) << s.Offset;
         EXPECT_EQ(aheadText, read ? std::string_view(text) : std::string_view()) << s.Offset;
-        if (read) EXPECT_EQ(file.StationDisplayName(), name);
+        if (read) {
+            EXPECT_EQ(file.StationDisplayName(), name);
+        }
     }
 }
 

@@ -237,6 +237,26 @@ TEST(CodePage, GbkRoundTripsAndKeeps5CInsideCharacters) {
     EXPECT_EQ(OemToAnsi("plain/ascii"), "plain/ascii");
 }
 
+// The table gives GbkToUtf8's bytes for every pair of bytes, alone and among
+// others, and for texts it must leave to the decoder: a cut character, bytes
+// that are no GBK, a zero byte.
+TEST(CodePage, TableConvertsAsTheDecoderDoes) {
+    GbkToUtf8Table table;
+    auto expectSame = [&](const std::string& gbk) {
+        std::string out = "x", expected = "x";
+        table.Append(gbk, out);
+        expected += GbkToUtf8(gbk);
+        ASSERT_EQ(out, expected) << testing::PrintToString(gbk);
+    };
+    for (int first = 0; first < 256; ++first)
+        for (int second = 0; second < 256; ++second)
+            expectSame({'a', char(first), char(second), 'b'});
+    for (const char* gbk : {"", "\xBD\xDA\xC4\xBF", "08:00 \xD0\xC2\xCE\xC5", "\xBD\xDA\xC4",
+                            "\x80", "a\xFF", "\x81\x7F\xB1\xED", "\x81\x30\x81\x30", "\xAA\xA1"})
+        expectSame(gbk);
+    expectSame(std::string("a\0b", 3));
+}
+
 TEST(Shell, DeletesATreeAndReportsAMissingOne) {
     TempDir dir;
     std::filesystem::create_directories(dir.file("t/a/b"));
