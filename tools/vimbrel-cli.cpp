@@ -2,24 +2,23 @@
 // scripts and acceptance tests. Output is UTF-8 (GBK bytes unchanged with
 // --gbk), one record per line, fields separated by tabs.
 #include <QCoreApplication>
+#include <clocale>
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
 #include <string>
 
+#include "CliNetModule.h"
 #include "CommandLine.h"
-#include "U_HttpGet.h"
 #include "U_MainFunBuild.h"
 #include "U_MainFunFolder.h"
 #include "U_MainFunSearch.h"
 #include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 #include "archive/TUnZip.h"
-#include "guide/GuidePacker.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
-#include "platform/WinInet.h"
 
 namespace {
 
@@ -164,50 +163,33 @@ int Extract(const TArguments& a) {
     return ok ? 0 : 1;
 }
 
-int Fetch(const TArguments& a) {
-    TTvHttpGet http;
-    http.URL = a.operands[0];
-    http.FileName = a.operands[1];
-    http.UseProxy = a.Has("--proxy");
-    http.ProxyServer = a.Value("--proxy");
-    http.WaitThread = true;
-    int status = 1;
-    http.OnDoneFile = [&](QObject*, const std::string&, std::int32_t) { status = 0; };
-    http.OnError = [&](QObject*) { std::fprintf(stderr, "vimbrel-cli: download failed\n"); };
-    http.StartDownload();
-    return status;
-}
-
-// The window of "xmltv": its options, or this week's Monday at +08:00 for 7 days.
-guide::TGuideWindow XmltvWindow(const TArguments& a) {
-    guide::TGuideWindow window;
-    if (a.Has("--utc-offset")) {
-        const std::optional<int> offset = guide::ParseUtcOffset(a.Value("--utc-offset"));
-        if (!offset) throw EUsageError("--utc-offset needs +HH:MM or -HH:MM");
-        window.offsetMinutes = *offset;
-    }
-    window.days = int(a.Number("--days", window.days, 1, 366));
-    if (!a.Has("--from")) {
-        window.from = guide::ThisWeeksMonday(window.offsetMinutes);
-    } else if (const std::optional<QDate> from = guide::ParseDate(a.Value("--from"))) {
-        window.from = *from;
-    } else {
-        throw EUsageError("--from needs a date YYYY-MM-DD");
-    }
-    return window;
-}
-
-int Xmltv(const TArguments& a) {
-    const guide::TGuideWindow window = XmltvWindow(a);
-    guide::WriteArchive(a.operands[1], guide::PackGuideFile(a.operands[0], window));
-    return 0;
-}
-
 // Where the program beside this tool keeps lastsch.sch, showtime.zip and 节目单.
 int Folder(const TArguments&) {
     const std::string& folder = ProgramFolder();
     std::printf("%s\n", folder.substr(0, folder.size() - 1).c_str());
     return 0;
+}
+
+int gArgc = 0; // for Qt's application object
+char** gArgv = nullptr;
+
+// Qt's application object, for the commands that run threads or let events
+// run (the extraction, the download, the guide packer) and those that always
+// had it. The readers of a schedule need none: making it costs a start-up's
+// worth of time.
+TCommand::TRun WithApplication(TCommand::TRun run) {
+    return [run](const TArguments& a) {
+        QCoreApplication app(gArgc, gArgv);
+        return run(a);
+    };
+}
+
+int Fetch(const TArguments& a) {
+    return RunNetCommand("fetch", a);
+}
+
+int Xmltv(const TArguments& a) {
+    return RunNetCommand("xmltv", a);
 }
 
 const TTool& Tool() {
@@ -217,17 +199,20 @@ const TTool& Tool() {
         "tabs.",
         {{"--gbk", "print station names and programme texts as GBK bytes, unchanged"}},
         {
-            {"build FOLDER TARGET", "pack the station files of FOLDER into a schedule file", Build},
+            {"build FOLDER TARGET", "pack the station files of FOLDER into a schedule file",
+             WithApplication(Build)},
             {"list FILE", "list the stations of a schedule file: name, record offset", List},
             {"show FILE STATION", "list a station's programmes: date, weekday, time, title", Show},
             {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
-             Extract},
-            {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE", Fetch},
+             WithApplication(Extract)},
+            {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",
+             WithApplication(Fetch)},
             {"xmltv GUIDE ARCHIVE [--from YYYY-MM-DD] [--days N] [--utc-offset +HH:MM]",
              "pack an XMLTV guide (plain or gzip; - reads standard input) into an update archive",
-             Xmltv},
-            {"folder", "print where vimbrel keeps lastsch.sch, showtime.zip and 节目单", Folder},
+             WithApplication(Xmltv)},
+            {"folder", "print where vimbrel keeps lastsch.sch, showtime.zip and 节目单",
+             WithApplication(Folder)},
         }};
     return tool;
 }
@@ -235,7 +220,9 @@ const TTool& Tool() {
 } // namespace
 
 int main(int argc, char** argv) {
-    platform::InternetInitialize();
-    QCoreApplication app(argc, argv);
+    gArgc = argc;
+    gArgv = argv;
+    // The user's locale, as Qt's application object sets it, for every command.
+    std::setlocale(LC_ALL, "");
     return RunTool(Tool(), argc, argv);
 }

@@ -1,0 +1,65 @@
+// vimbrel-cli fetch and xmltv, in the module that vimbrel-cli loads for them.
+#include "CliNetCommands.h"
+
+#include <QDate>
+#include <cstdio>
+#include <optional>
+
+#include "U_HttpGet.h"
+#include "guide/GuidePacker.h"
+#include "platform/WinInet.h"
+
+namespace {
+
+int Fetch(const TArguments& a) {
+    platform::InternetInitialize(); // before the download's thread starts
+    TTvHttpGet http;
+    http.URL = a.operands[0];
+    http.FileName = a.operands[1];
+    http.UseProxy = a.Has("--proxy");
+    http.ProxyServer = a.Value("--proxy");
+    http.WaitThread = true;
+    int status = 1;
+    http.OnDoneFile = [&](QObject*, const std::string&, std::int32_t) { status = 0; };
+    http.OnError = [&](QObject*) { std::fprintf(stderr, "vimbrel-cli: download failed\n"); };
+    http.StartDownload();
+    return status;
+}
+
+// The window of "xmltv": its options, or this week's Monday at +08:00 for 7 days.
+guide::TGuideWindow XmltvWindow(const TArguments& a) {
+    guide::TGuideWindow window;
+    if (a.Has("--utc-offset")) {
+        const std::optional<int> offset = guide::ParseUtcOffset(a.Value("--utc-offset"));
+        if (!offset) throw EUsageError("--utc-offset needs +HH:MM or -HH:MM");
+        window.offsetMinutes = *offset;
+    }
+    window.days = int(a.Number("--days", window.days, 1, 366));
+    if (!a.Has("--from")) {
+        window.from = guide::ThisWeeksMonday(window.offsetMinutes);
+    } else if (const std::optional<QDate> from = guide::ParseDate(a.Value("--from"))) {
+        window.from = *from;
+    } else {
+        throw EUsageError("--from needs a date YYYY-MM-DD");
+    }
+    return window;
+}
+
+int Xmltv(const TArguments& a) {
+    const guide::TGuideWindow window = XmltvWindow(a);
+    guide::WriteArchive(a.operands[1], guide::PackGuideFile(a.operands[0], window));
+    return 0;
+}
+
+} // namespace
+
+extern "C" void VimbrelCliNetCommand(TNetCommandCall& call) {
+    try {
+        call.status = call.command == "fetch" ? Fetch(*call.arguments) : Xmltv(*call.arguments);
+    } catch (const EUsageError& e) {
+        call.usageError = true;
+        call.error = e.what();
+    } catch (const std::exception& e) {
+        call.error = e.what();
+    }
+}
