@@ -61,6 +61,7 @@ public:
     std::string_view Text;     // its text
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
+    TKeyFinder Finder{Key};    // finds it
     StationSnapshot Stations;
 
 signals:

@@ -71,8 +71,8 @@ std::size_t LineStart(std::string_view text, std::size_t floor, std::size_t at) 
 // byte ends the text.
 class TMatchWalker {
 public:
-    TMatchWalker(std::string_view text, std::string_view key, TStationMatches& found)
-        : text(text), finder(key), found(found) {}
+    TMatchWalker(std::string_view text, const TKeyFinder& finder, TStationMatches& found)
+        : text(text), finder(finder), found(found) {}
     void Run();
 
 private:
@@ -84,7 +84,7 @@ private:
     void Take(std::string_view line);
 
     std::string_view text;
-    const TKeyFinder finder;
+    const TKeyFinder& finder;
     TStationMatches& found;
     // Fed the date lines only, in order: no other line changes its date.
     TStationRowReader reader;
@@ -147,10 +147,17 @@ ScheduleRow TStationMatches::Row(const TMatch& match) const {
 std::size_t SearchStationText(std::string_view text, std::string_view key, TLines& lines,
                               TStationMatches& found) {
     lines.clear();
+    TKeyFinder finder(key);
+    return SearchStationText(text, finder, found);
+}
+
+std::size_t SearchStationText(std::string_view text, TKeyFinder& finder, TStationMatches& found) {
     found.Clear();
+    const std::string_view key = finder.Key();
     if (key.empty() || key.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         return 0;
-    TMatchWalker(text, key, found).Run();
+    if (!finder.Adapted()) finder.Adapt(text);
+    TMatchWalker(text, finder, found).Run();
     return found.Matches.size();
 }
 
@@ -166,13 +173,12 @@ bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::
     return true;
 }
 
-bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, TKeyFinder& finder,
                            TReadAhead& ahead, std::string_view& text, TStationMatches& found) {
-    TLines unused;
     if (!schedule.ReadStation(offset, ahead, text)) {
         found.Clear();
         return false;
     }
-    SearchStationText(text, key, unused, found);
+    SearchStationText(text, finder, found);
     return true;
 }

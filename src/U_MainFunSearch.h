@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "U_MainFunSearchKey.h"
 #include "U_MainFunText.h"
 #include "U_TvSchedule.h"
 
@@ -43,6 +44,9 @@ struct TStationMatches {
 // matching lines. Gives their number.
 std::size_t SearchStationText(std::string_view text, std::string_view key, TLines& lines,
                               TStationMatches& found);
+// The same with a finder made for the key and kept from station to station:
+// the first text it searches tells it which of the key's bytes to look for.
+std::size_t SearchStationText(std::string_view text, TKeyFinder& finder, TStationMatches& found);
 
 // Selects the station at offset, reads its text into buffer and searches it
 // as SearchStationText does; the station's name is then
@@ -51,8 +55,9 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TLine
 // is found then.
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
                            std::string& buffer, TLines& lines, TStationMatches& found);
-// The same for a search over many stations in file order: the record is read
-// through ahead (TScheduleObject::ReadStation), and text, which found points
-// into, is the station's text until the next call.
-bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+// The same for a search over many stations in file order, with a finder kept
+// from station to station: the record is read through ahead
+// (TScheduleObject::ReadStation), and text, which found points into, is the
+// station's text until the next call.
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, TKeyFinder& finder,
                            TReadAhead& ahead, std::string_view& text, TStationMatches& found);

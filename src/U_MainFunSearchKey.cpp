@@ -100,22 +100,38 @@ std::size_t FindByte(std::string_view text, std::size_t from, char c) {
 
 } // namespace
 
+// Picks the two positions whose bytes cost least: the cheapest, the last of
+// equals; then the cheapest other one, the first of equals: two far apart are
+// less often both there by chance.
+template <class TCost> void TKeyFinder::Choose(TCost cost) {
+    std::uint64_t best = UINT64_MAX;
+    RateKey(key, [&](std::size_t i, int commonness) {
+        if (cost(i, commonness) <= best) rare2 = i, best = cost(i, commonness);
+    });
+    best = UINT64_MAX;
+    RateKey(key, [&](std::size_t i, int commonness) {
+        if (i != rare2 && cost(i, commonness) < best) rare1 = i, best = cost(i, commonness);
+    });
+}
+
 TKeyFinder::TKeyFinder(std::string_view key) : key(key) {
-    // The rarest byte, the last of equals; then the rarest other one, the
-    // first of equals: two far apart are less often both there by chance.
-    int best = 5;
-    RateKey(key, [&](std::size_t i, int rank) {
-        if (rank <= best) rare2 = i, best = rank;
+    Choose([](std::size_t, int commonness) { return std::uint64_t(commonness); });
+}
+
+void TKeyFinder::Adapt(std::string_view sample) {
+    // A station's text or so tells which bytes its kind of text holds often.
+    std::uint64_t counts[256] = {};
+    for (const char c : sample.substr(0, 64 * 1024))
+        ++counts[static_cast<unsigned char>(c)];
+    Choose([&](std::size_t i, int commonness) {
+        return counts[static_cast<unsigned char>(key[i])] * 8 + std::uint64_t(commonness);
     });
-    best = 5;
-    RateKey(key, [&](std::size_t i, int rank) {
-        if (i != rare2 && rank < best) rare1 = i, best = rank;
-    });
+    adapted = true;
 }
 
 std::size_t TKeyFinder::Find(std::string_view text, std::size_t from) const {
     const std::size_t n = key.size();
-    if (from > text.size() || text.size() - from < n) return npos;
+    if (n == 0 || from > text.size() || text.size() - from < n) return npos;
     const char* const base = text.data();
     if (n == 1) return FindByte(text, from, key[0]);
     const std::size_t last = text.size() - n; // where the last occurrence could start

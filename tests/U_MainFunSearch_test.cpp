@@ -220,11 +220,15 @@ TEST(KeyFinder, AgreesWithAPlainSearchOnRandomTexts) {
         std::string key(1 + rng() % 6, 'x');
         for (char& c : key)
             c = alphabet[rng() % 3 == 0 ? rng() % std::size(alphabet) : 4 + rng() % 3];
-        const TKeyFinder finder(key);
-        for (std::size_t from = 0; from <= text.size() + 1; ++from)
-            ASSERT_EQ(finder.Find(text, from), std::string_view(text).find(key, from))
+        TKeyFinder finder(key), adapted(key);
+        adapted.Adapt(text);
+        for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+            const std::size_t expected = std::string_view(text).find(key, from);
+            ASSERT_EQ(finder.Find(text, from), expected)
                 << testing::PrintToString(text) << " " << testing::PrintToString(key) << " "
                 << from;
+            ASSERT_EQ(adapted.Find(text, from), expected) << "adapted";
+        }
     }
 }
 
@@ -255,13 +259,14 @@ TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
 
 TEST_F(SearchScheduleStationTest, DamagedRecordIsReportedAndMatchesNothing) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
+    TKeyFinder finder("key");
     TReadAhead ahead;
     std::string_view text;
     for (std::int32_t offset : {-1, 30, 140, 1 << 30}) {
         EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", buffer, lines, found))
             << offset;
         EXPECT_TRUE(found.Matches.empty());
-        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", ahead, text, found)) << offset;
+        EXPECT_FALSE(SearchScheduleStation(schedule, offset, finder, ahead, text, found)) << offset;
         EXPECT_TRUE(found.Matches.empty());
     }
     TScheduleObject missing(dir.file("none.sch"), TScheduleObject::fmOpen);
