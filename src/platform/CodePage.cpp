@@ -1,7 +1,6 @@
 #include "platform/CodePage.h"
 
 #include <QStringEncoder>
-#include <QStringList>
 #include <cstring>
 #include <optional>
 
@@ -61,10 +60,31 @@ GbkToUtf8Table::GbkToUtf8Table() {
     std::string ascii;
     for (int c = 1; c < 0x80; ++c)
         ascii += char(c);
-    asciiAlone = GbkToUtf8(ascii) == ascii;
+    asciiAlone = decode(ascii).toStdString() == ascii;
 }
 
 GbkToUtf8Table::~GbkToUtf8Table() = default;
+
+namespace {
+
+// UTF-8 of one UTF-16 unit that is no surrogate.
+void PutUtf8(char16_t unit, char* to, std::uint8_t& size) {
+    if (unit < 0x80) {
+        to[0] = char(unit);
+        size = 1;
+    } else if (unit < 0x800) {
+        to[0] = char(0xC0 | unit >> 6);
+        to[1] = char(0x80 | (unit & 0x3F));
+        size = 2;
+    } else {
+        to[0] = char(0xE0 | unit >> 12);
+        to[1] = char(0x80 | (unit >> 6 & 0x3F));
+        to[2] = char(0x80 | (unit & 0x3F));
+        size = 3;
+    }
+}
+
+} // namespace
 
 // Decodes every pair of lead and a second byte at once, each pair followed by
 // a line feed, which is never a second byte and so always decodes alone: the
@@ -76,15 +96,16 @@ const GbkToUtf8Table::TRow& GbkToUtf8Table::Row(unsigned char lead) {
     std::string pairs;
     for (int second = 0x40; second <= 0xFE; ++second)
         pairs += {char(lead), char(second), '\n'};
-    const QStringList chars = GbkToQString(pairs).split(QLatin1Char('\n'));
-    if (chars.size() != 0xFE - 0x40 + 2) return *row; // not one piece per pair: none by table
-    for (int second = 0x40; second <= 0xFE; ++second) {
-        const QString& c = chars[second - 0x40];
-        if (c.size() != 1 || c[0] == QChar::ReplacementCharacter || c[0].isSurrogate()) continue;
-        const QByteArray utf8 = c.toUtf8();
-        TRow::TChar& entry = row->Second[second];
-        std::memcpy(entry.Bytes, utf8.constData(), std::size_t(utf8.size()));
-        entry.Size = std::uint8_t(utf8.size());
+    const QString text = decode(pairs);
+    if (text.count(QLatin1Char('\n')) != 0xFE - 0x40 + 1) return *row; // none by table then
+    int second = 0x40;
+    for (qsizetype at = 0; at < text.size(); ++second) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        const char16_t unit = text[at].unicode();
+        // One character of its own, and no stand-in for bytes it could not take.
+        if (end == at + 1 && unit != QChar::ReplacementCharacter && !QChar::isSurrogate(unit))
+            PutUtf8(unit, row->Second[second].Bytes, row->Second[second].Size);
+        at = end + 1;
     }
     return *row;
 }

@@ -24,6 +24,17 @@ std::string QStringToGbk(const QString& text, bool* ok = nullptr);
 // GBK bytes to UTF-8 (for command-line output).
 std::string GbkToUtf8(std::string_view gbk);
 
+// One decoder reused across the lines of a document: a new one per line costs
+// several times more.
+class GbkDecoder {
+public:
+    GbkDecoder();
+    QString operator()(std::string_view gbk);
+
+private:
+    QStringDecoder decoder;
+};
+
 // GBK bytes to UTF-8 exactly as GbkToUtf8 gives them, for many short texts
 // (command-line output), at a fraction of the cost: a two-byte character is
 // looked up in a table taken from the decoder itself, a row of second bytes
@@ -47,17 +58,7 @@ private:
 
     bool asciiAlone = false; // bytes below 0x80 decode to themselves
     std::unique_ptr<TRow> rows[256];
-};
-
-// One decoder reused across the lines of a document: a new one per line costs
-// several times more.
-class GbkDecoder {
-public:
-    GbkDecoder();
-    QString operator()(std::string_view gbk);
-
-private:
-    QStringDecoder decoder;
+    GbkDecoder decode;
 };
 
 } // namespace platform
