@@ -26,8 +26,8 @@ std::uint32_t BreakMask(const char* p) {
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const auto lowMask = unsigned(
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(low, cr), _mm_cmpeq_epi8(low, lf))));
+    const auto lowMask =
+        unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(low, cr), _mm_cmpeq_epi8(low, lf))));
     const auto highMask = unsigned(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(high, cr), _mm_cmpeq_epi8(high, lf))));
     return lowMask | highMask << 16;

@@ -53,8 +53,8 @@ std::size_t ScanSse2(const char* base, std::size_t& p, std::size_t last, std::st
     for (; p + 15 <= last; p += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + rare1));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + rare2));
-        for (auto both = unsigned(_mm_movemask_epi8(
-                 _mm_and_si128(_mm_cmpeq_epi8(x, b1), _mm_cmpeq_epi8(y, b2))));
+        for (auto both = unsigned(
+                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, b1), _mm_cmpeq_epi8(y, b2))));
              both; both &= both - 1)
             if (KeyAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
     }
@@ -62,8 +62,8 @@ std::size_t ScanSse2(const char* base, std::size_t& p, std::size_t last, std::st
 }
 
 __attribute__((target("avx2"))) std::size_t ScanAvx2(const char* base, std::size_t& p,
-                                                      std::size_t last, std::string_view key,
-                                                      std::size_t rare1, std::size_t rare2) {
+                                                     std::size_t last, std::string_view key,
+                                                     std::size_t rare1, std::size_t rare2) {
     const __m256i b1 = _mm256_set1_epi8(key[rare1]), b2 = _mm256_set1_epi8(key[rare2]);
     for (; p + 31 <= last; p += 32) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + rare1));

@@ -177,16 +177,16 @@ bool TScheduleObject::ReadStation(std::int32_t offset, TReadAhead& ahead, std::s
     // file is selected, and its text is read when the length and the text
     // lie in it too.
     if (!ReadAhead(ahead, at, sizeof StationName)) return false;
-    const char* record = ahead.Bytes.data() + (at - ahead.At);
+    const char* record = ahead.Bytes.Data() + (at - ahead.At);
     std::memcpy(StationName, record, sizeof StationName);
     if (!ReadAhead(ahead, at, sizeof StationName + sizeof(std::int32_t))) return false;
-    record = ahead.Bytes.data() + (at - ahead.At);
+    record = ahead.Bytes.Data() + (at - ahead.At);
     std::int32_t length = 0;
     std::memcpy(&length, record + sizeof StationName, sizeof length);
     const std::int64_t textAt = lengthAt + std::int64_t(sizeof length);
     if (length < 0 || length > size - textAt) return false;
     if (!ReadAhead(ahead, at, std::size_t(textAt - at) + std::size_t(length))) return false;
-    text = std::string_view(ahead.Bytes.data() + (textAt - ahead.At), std::size_t(length));
+    text = std::string_view(ahead.Bytes.Data() + (textAt - ahead.At), std::size_t(length));
     return true;
 }
 
@@ -202,9 +202,8 @@ bool TScheduleObject::ReadAhead(TReadAhead& ahead, std::int64_t at, std::size_t 
     Flush();
     const auto want = std::size_t(std::min<std::int64_t>(
         std::max<std::int64_t>(std::int64_t(count), TReadAhead::Block), size - at));
-    if (ahead.Bytes.size() < want) ahead.Bytes.resize(want);
     DWORD done = 0;
-    if (!ReadFileAt(FileHandle, at, ahead.Bytes.data(), DWORD(want), &done) || done < count)
+    if (!ReadFileAt(FileHandle, at, ahead.Bytes.Reserve(want), DWORD(want), &done) || done < count)
         return false;
     ahead.Size = done;
     ahead.At = at;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/LargeBlock.h"
 
 #pragma pack(push, 1)
 struct TScheduleHeader {
@@ -45,9 +46,9 @@ inline constexpr char CannotWrite[] = "无法写入文件";
 // search), for one open schedule object.
 struct TReadAhead {
     static constexpr std::size_t Block = 256 * 1024; // about a dozen stations
-    std::string Bytes;
-    std::size_t Size = 0;     // how many of Bytes hold file bytes
-    std::int64_t At = -1;     // their file position; -1: none yet
+    platform::TLargeBlock Bytes;
+    std::size_t Size = 0;        // how many of Bytes hold file bytes
+    std::int64_t At = -1;        // their file position; -1: none yet
     const void* Owner = nullptr; // the schedule object they were read from
     std::uint64_t Writes = 0;    // its writes when they were read
 };

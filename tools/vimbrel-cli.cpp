@@ -134,8 +134,8 @@ int Search(const TArguments& a) {
         const std::string name = schedule.StationDisplayName();
         for (const TStationMatches::TMatch& m : found.Matches) {
             const TStationMatches::TDay& day = found.Days[m.Day];
-            records.Add({name, day.Date, day.Weekday, ProgrammeTime(m.Line),
-                         ProgrammeTitle(m.Line)});
+            records.Add(
+                {name, day.Date, day.Weekday, ProgrammeTime(m.Line), ProgrammeTitle(m.Line)});
         }
     }
     return 0;
