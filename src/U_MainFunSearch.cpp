@@ -89,7 +89,7 @@ private:
     // Fed the date lines only, in order: no other line changes its date.
     TStationRowReader reader;
     int dayOf = -1;        // the reader's DateLines() of the last day in found
-    std::size_t floor = 0; // where the line after the last one taken starts
+    std::size_t floor = 0; // the end (CR or LF) of the last line taken: none before is looked at
     std::size_t slash = 0; // the next "/" not yet looked at (npos: none): date lines hold one
 };
 

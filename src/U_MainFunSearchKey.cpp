@@ -76,7 +76,12 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const char* base, std::size
     return npos;
 }
 
-const bool HasAvx2 = __builtin_cpu_supports("avx2");
+// Asked once, while static objects are made: the CPU's features are read
+// first, as the order of static constructors does not promise that.
+const bool HasAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 
 // A key of one byte: memchr, after a look at the next 32 bytes, where a key
