@@ -100,7 +100,7 @@ int Show(const TArguments& a) {
     std::unique_ptr<TScheduleObject> holder;
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     const std::string wanted = GbkArgument(a.operands[1]);
-    for (const TStationEntry& s : ReadStationIndex(schedule)) {
+    for (const TStationList::TStation s : ListStations(schedule)) {
         if (s.Name != wanted) continue;
         std::string text;
         if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text))
@@ -126,7 +126,7 @@ int Search(const TArguments& a) {
     std::string_view text;
     TStationMatches found;
     TRecords records;
-    for (const TStationEntry& s : ReadStationIndex(schedule)) {
+    for (const TStationList::TStation s : ListStations(schedule)) {
         if (!SearchScheduleStation(schedule, s.Offset, finder, ahead, text, found)) {
             records.Flush(); // the rows found so far come first
             Fail("cannot read the station " + Out(s.Name));
