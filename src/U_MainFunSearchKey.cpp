@@ -37,9 +37,9 @@ template <class TRate> void RateKey(std::string_view key, TRate rate) {
 }
 
 // Whether the key is at at, its two rare bytes known to be there: a key of
-// two bytes is then found.
-bool KeyAt(const char* at, std::string_view key) {
-    return key.size() == 2 || std::memcmp(at, key.data(), key.size()) == 0;
+// one or two bytes is then found.
+bool KeyIsAt(const char* at, std::string_view key) {
+    return key.size() <= 2 || std::memcmp(at, key.data(), key.size()) == 0;
 }
 
 #ifdef VIMBREL_KEY_SIMD
@@ -56,7 +56,7 @@ std::size_t ScanSse2(const char* base, std::size_t& p, std::size_t last, std::st
         for (auto both = unsigned(
                  _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, b1), _mm_cmpeq_epi8(y, b2))));
              both; both &= both - 1)
-            if (KeyAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
+            if (KeyIsAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
     }
     return npos;
 }
@@ -71,9 +71,52 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const char* base, std::size
         for (auto both = unsigned(_mm256_movemask_epi8(
                  _mm256_and_si256(_mm256_cmpeq_epi8(x, b1), _mm256_cmpeq_epi8(y, b2))));
              both; both &= both - 1)
-            if (KeyAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
+            if (KeyIsAt(base + p + std::countr_zero(both), key)) return p + std::countr_zero(both);
     }
     return npos;
+}
+
+// Bit i set where p[i] is c, for the 64 bytes at p.
+std::uint64_t ByteMask64Sse2(const char* p, char c) {
+    const __m128i wanted = _mm_set1_epi8(c);
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 64; i += 16)
+        mask |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), wanted))))
+                << i;
+    return mask;
+}
+
+TKeyFinder::TWindow WindowSse2(const char* p, const char* key, std::size_t rare1,
+                               std::size_t rare2) {
+    return {ByteMask64Sse2(p + rare1, key[rare1]) & ByteMask64Sse2(p + rare2, key[rare2]),
+            ByteMask64Sse2(p, '\r') | ByteMask64Sse2(p, '\n')};
+}
+
+__attribute__((target("avx2"))) inline __m256i Load32(const char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Bit i set where p[i + rare1] and p[i + rare2] are the key's bytes there,
+// for the 32 positions at p.
+__attribute__((target("avx2"))) inline std::uint64_t
+BothMask32(const char* p, const char* key, std::size_t rare1, std::size_t rare2) {
+    const __m256i x = _mm256_cmpeq_epi8(Load32(p + rare1), _mm256_set1_epi8(key[rare1]));
+    const __m256i y = _mm256_cmpeq_epi8(Load32(p + rare2), _mm256_set1_epi8(key[rare2]));
+    return unsigned(_mm256_movemask_epi8(_mm256_and_si256(x, y)));
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t BreakMask32(const char* p) {
+    const __m256i x = Load32(p);
+    return unsigned(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('\r')),
+                                             _mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n')))));
+}
+
+__attribute__((target("avx2"))) TKeyFinder::TWindow
+WindowAvx2(const char* p, const char* key, std::size_t rare1, std::size_t rare2) {
+    return {BothMask32(p, key, rare1, rare2) | BothMask32(p + 32, key, rare1, rare2) << 32,
+            BreakMask32(p) | BreakMask32(p + 32) << 32};
 }
 
 // Asked once, while static objects are made: the CPU's features are read
@@ -134,6 +177,25 @@ void TKeyFinder::Adapt(std::string_view sample) {
     adapted = true;
 }
 
+bool TKeyFinder::KeyAt(const char* p) const {
+    return KeyIsAt(p, key);
+}
+
+TKeyFinder::TWindow TKeyFinder::Window(const char* p) const {
+#ifdef VIMBREL_KEY_SIMD
+    if (HasAvx2) return WindowAvx2(p, key.data(), rare1, rare2);
+    return WindowSse2(p, key.data(), rare1, rare2);
+#else
+    TWindow window{0, 0};
+    for (int i = 0; i < 64; ++i) {
+        if (p[i + rare1] == key[rare1] && p[i + rare2] == key[rare2])
+            window.starts |= std::uint64_t(1) << i;
+        if (p[i] == '\r' || p[i] == '\n') window.breaks |= std::uint64_t(1) << i;
+    }
+    return window;
+#endif
+}
+
 std::size_t TKeyFinder::Find(std::string_view text, std::size_t from) const {
     const std::size_t n = key.size();
     if (n == 0 || from > text.size() || text.size() - from < n) return npos;
@@ -147,7 +209,8 @@ std::size_t TKeyFinder::Find(std::string_view text, std::size_t from) const {
     if (hit != npos) return hit;
 #endif
     for (; p <= last; ++p)
-        if (base[p + rare1] == key[rare1] && base[p + rare2] == key[rare2] && KeyAt(base + p, key))
+        if (base[p + rare1] == key[rare1] && base[p + rare2] == key[rare2] &&
+            KeyIsAt(base + p, key))
             return p;
     return npos;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 class TKeyFinder {
@@ -22,6 +23,17 @@ public:
     std::size_t Find(std::string_view text, std::size_t from) const;
 
     std::string_view Key() const { return key; }
+
+    // The 64 bytes at p, bit i standing for p[i]: where the key may start
+    // (the two bytes it looks for are there; KeyAt tells) and where a line
+    // ends (a CR or an LF). Reads up to p[62 + Key().size()]. Where the key is
+    // in most lines, one window serves several of them.
+    struct TWindow {
+        std::uint64_t starts, breaks;
+    };
+    TWindow Window(const char* p) const;
+    // Whether the key is at p, given that Window had p's bit in starts.
+    bool KeyAt(const char* p) const;
 
 private:
     template <class TCost> void Choose(TCost cost);
