@@ -84,10 +84,21 @@ void TextLines(std::string_view text, TLines& lines) {
 
 #if defined(__GNUC__) && defined(__x86_64__)
 
+// The positions of the 17th and later LFs of a block, whose places packed
+// holds: out of line, so that the usual block keeps its places in a register.
+__attribute__((target("avx512f"), noinline)) static void
+WidenRest(__m512i places, int found, std::uint32_t at, std::uint32_t* lineFeeds) {
+    alignas(64) std::uint8_t packed[64];
+    _mm512_store_si512(packed, places);
+    for (int i = 16; i < found; ++i)
+        lineFeeds[i] = at + packed[i];
+}
+
 // Checks each 64-byte block before writing its positions, so that a text that
-// is not CR LF only never writes more than its valid part allows for.
+// is not CR LF only never writes more than its valid part allows for, and
+// stops once it has maxLines.
 __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) static std::optional<std::size_t>
-WideCrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds) {
+WideCrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds, std::size_t maxLines) {
     const __m512i cr = _mm512_set1_epi8('\r'), lf = _mm512_set1_epi8('\n');
     alignas(64) static constexpr auto Iota = [] {
         std::array<std::uint8_t, 64> bytes{};
@@ -98,7 +109,7 @@ WideCrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds) {
     const __m512i iota = _mm512_load_si512(Iota.data());
     std::size_t count = 0;
     std::uint64_t crBefore = 0; // the block before ended with a CR
-    for (std::size_t at = 0; at < text.size(); at += 64) {
+    for (std::size_t at = 0; at < text.size() && count < maxLines; at += 64) {
         const std::size_t n = std::min<std::size_t>(64, text.size() - at);
         const __mmask64 valid = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
         // Masked off, the bytes past the text are neither read nor CR or LF.
@@ -117,28 +128,27 @@ WideCrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds) {
         const __m512i first = _mm512_maskz_cvtepu8_epi32(0xFFFF, low);
         _mm512_storeu_si512(lineFeeds + count, _mm512_add_epi32(first, _mm512_set1_epi32(int(at))));
         const int found = std::popcount(lfs);
-        if (found > 16) {
-            alignas(64) std::uint8_t packed[64];
-            _mm512_store_si512(packed, places);
-            for (int i = 16; i < found; ++i)
-                lineFeeds[count + std::size_t(i)] = std::uint32_t(at + packed[i]);
-        }
+        if (found > 16) [[unlikely]]
+            WidenRest(places, found, std::uint32_t(at), lineFeeds + count);
         count += std::size_t(found);
     }
+    if (count >= maxLines) return maxLines;
+    // A last line without its CR LF is a line TextLines gives and this pass would not.
+    if (!text.empty() && text.back() != '\n') return std::nullopt;
     return count;
 }
 
-std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds) {
+std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds,
+                                         std::size_t maxLines) {
     static const bool wide =
         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
-    // A last line without its CR LF is a line TextLines gives and this pass would not.
-    if (!wide || (!text.empty() && text.back() != '\n')) return std::nullopt;
-    return WideCrLfLineFeeds(text, lineFeeds);
+    if (!wide) return std::nullopt;
+    return WideCrLfLineFeeds(text, lineFeeds, maxLines);
 }
 
 #else
 
-std::optional<std::size_t> CrLfLineFeeds(std::string_view, std::uint32_t*) {
+std::optional<std::size_t> CrLfLineFeeds(std::string_view, std::uint32_t*, std::size_t) {
     return std::nullopt;
 }
 

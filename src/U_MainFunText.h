@@ -18,15 +18,17 @@ void TextLines(std::string_view text, TLines& lines); // reuses the vector's sto
 // A text whose every line ends with CR LF and holds no other CR, LF or zero
 // byte (the names of a schedule file's index, as the builder writes them) has
 // for lines what TextLines gives, each ending before an LF's CR. For such a
-// text, writes the LF positions to lineFeeds, which must have room for
-// CrLfLineFeedsRoom(text.size()) of them, and gives their count. Gives nothing
-// for any other text, and on CPUs without AVX-512 BW and VBMI2, whose 64-byte
-// compares and byte packing this pass is written for: TextLines then holds the
-// rule.
-std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds);
-// At most one LF in two bytes, and room for the 16-position stores to reach past the last.
-constexpr std::size_t CrLfLineFeedsRoom(std::size_t textSize) {
-    return textSize / 2 + 72;
+// text, writes the positions of its first LFs, up to maxLines of them, to
+// lineFeeds, which must have room for CrLfLineFeedsRoom(maxLines), and gives
+// their count. Gives nothing for any other text (where the bytes looked at
+// are concerned: it looks at 64 at a time), and on CPUs without AVX-512 BW
+// and VBMI2, whose 64-byte compares and byte packing this pass is written
+// for: TextLines then holds the rule.
+std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds,
+                                         std::size_t maxLines);
+// Room for the LFs of the last block looked at, which are written whole.
+constexpr std::size_t CrLfLineFeedsRoom(std::size_t maxLines) {
+    return maxLines + 64;
 }
 
 struct ScheduleRow {

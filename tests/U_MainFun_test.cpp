@@ -24,9 +24,10 @@ std::vector<std::string> Strings(const TLines& lines) {
 }
 
 // The lines CrLfLineFeeds finds, as TextLines gives them.
-std::optional<std::vector<std::string>> CrLfLines(const std::string& text) {
-    std::vector<std::uint32_t> feeds(CrLfLineFeedsRoom(text.size()));
-    const std::optional<std::size_t> count = CrLfLineFeeds(text, feeds.data());
+std::optional<std::vector<std::string>> CrLfLines(const std::string& text,
+                                                  std::size_t maxLines = 1000) {
+    std::vector<std::uint32_t> feeds(CrLfLineFeedsRoom(maxLines));
+    const std::optional<std::size_t> count = CrLfLineFeeds(text, feeds.data(), maxLines);
     if (!count) return std::nullopt;
     std::vector<std::string> lines;
     for (std::size_t i = 0, start = 0; i < *count; start = feeds[i++] + 1)
@@ -80,6 +81,10 @@ TEST(TextLines, SplitsAtEveryKindOfLineEnd) {
         EXPECT_EQ(crLf.has_value(), c.crLfOnly && HasWideCompares()) << c.text;
         if (crLf) {
             EXPECT_EQ(*crLf, c.lines) << c.text;
+            // Asked for fewer lines, the first ones.
+            for (std::size_t n = 0; n < c.lines.size(); ++n)
+                EXPECT_EQ(CrLfLines(c.text, n), V(c.lines.begin(), c.lines.begin() + long(n)))
+                    << c.text << " " << n;
         }
     }
 }
