@@ -8,15 +8,35 @@
 #include <QAbstractTableModel>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "U_MainFunSearch.h"
 #include "platform/CodePage.h"
+#include "platform/LargeBlock.h"
+
+// Room for the result rows of one search, taken from the system a large block
+// at a time (in huge pages where it has them): a key in every programme line
+// keeps about as many bytes as the schedule holds, and in 4 KB pages each
+// page would cost a fault when it is first written. Used by one thread.
+class TSearchStore {
+public:
+    struct TRoom {
+        char* Data;                 // size bytes, aligned for any row
+        std::shared_ptr<void> Keep; // they stay while this does
+    };
+    TRoom Take(std::size_t size);
+
+private:
+    static constexpr std::size_t BlockSize = std::size_t(4) << 20;
+    std::shared_ptr<platform::TLargeBlock> block;
+    std::size_t used = 0;
+};
 
 // The matching rows of one station, sent from the worker to the dialog at
-// once, with copies of every text they show.
+// once, with copies of every text they show, in room taken from store.
 struct TSearchBatch {
     struct TSpan {
         std::uint32_t At = 0, Size = 0;
@@ -30,18 +50,17 @@ struct TSearchBatch {
     };
 
     // The rows of found, whose lines point into text.
-    TSearchBatch(std::string station, const TStationMatches& found, std::string_view text);
-    std::string_view Text(TSpan span) const {
-        return std::string_view(Bytes).substr(span.At, span.Size);
-    }
+    TSearchBatch(std::string station, const TStationMatches& found, std::string_view text,
+                 TSearchStore& store);
+    std::string_view Text(TSpan span) const { return Bytes.substr(span.At, span.Size); }
 
-    std::string Station; // StationName up to its first zero byte (GBK)
-    std::string Bytes;   // the texts the spans point into
-    std::vector<TDay> Days;
-    std::vector<TRow> Rows;
+    std::string Station;    // StationName up to its first zero byte (GBK)
+    std::string_view Bytes; // the texts the spans point into
+    std::span<const TDay> Days;
+    std::span<const TRow> Rows;
 
 private:
-    TSpan Append(std::string_view text);
+    std::shared_ptr<void> keep; // the store's block they are in
 };
 using TSearchBatchPtr = std::shared_ptr<const TSearchBatch>;
 

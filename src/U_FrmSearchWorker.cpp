@@ -85,6 +85,7 @@ void TTvSearchThread::run() {
     Ahead = TReadAhead();
     Text = {};
     Found = TStationMatches();
+    Store = TSearchStore(); // the rows sent keep what they need of it
     Send({TSearchMessage::smEnd, std::move(unread), {}});
 }
 
@@ -96,6 +97,7 @@ bool TTvSearchThread::SearchStation(int i) {
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,
               {},
-              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text)});
+              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text,
+                                                   Store)});
     return true;
 }

@@ -21,7 +21,8 @@ TSearchBatchPtr Batch(const std::string& station, const std::string& key) {
     TLines lines;
     TStationMatches found;
     SearchStationText(Text, key, lines, found);
-    return std::make_shared<const TSearchBatch>(station, found, Text);
+    TSearchStore store; // the batch keeps what it takes of it
+    return std::make_shared<const TSearchBatch>(station, found, Text, store);
 }
 
 std::vector<std::string> Row(const TSearchResultModel& model, int row) {
@@ -54,6 +55,34 @@ TEST(SearchBatch, KeepsEveryTextItsRowsShow) {
         const std::size_t lines = 2 * Gbk("08:00 新闻 x").size();
         EXPECT_EQ(batch->Bytes.size(), days + (std::string(key) == ":" ? stretch : lines));
     }
+}
+
+// Batches that do not fit what is left of the store's block, or any block,
+// each take room of their own, and outlive the store.
+TEST(SearchBatch, LargeBatchesTakeBlocksOfTheirOwn) {
+    std::vector<TSearchBatchPtr> batches;
+    {
+        TSearchStore store;
+        for (int lines : {150'000, 150'000, 300'000}) { // 3, 3 and 6 MB of rows and text
+            std::string text = "05/03/14 " + Gbk("星期一") + "\r\n";
+            for (int i = 0; i < lines; ++i)
+                text += "08:00 " + std::to_string(i) + "\r\n";
+            TStationMatches found;
+            TLines scratch;
+            SearchStationText(text, ":", scratch, found);
+            batches.push_back(std::make_shared<const TSearchBatch>("A", found, text, store));
+        }
+    }
+    TSearchResultModel model;
+    for (const TSearchBatchPtr& batch : batches)
+        model.Stage(batch);
+    model.Publish(1'000'000);
+    ASSERT_EQ(model.rowCount(), 600'000);
+    for (int row : {0, 149'999, 150'000, 299'999, 300'000, 599'999})
+        EXPECT_EQ(model.Text(row, C::colTitle),
+                  std::to_string(row < 300'000 ? row % 150'000 : row - 300'000))
+            << row;
+    EXPECT_EQ(model.Text(599'999, C::colDate), "2005-03-14");
 }
 
 TEST(SearchResultModel, ShowsStagedRowsOnlyWhenPublished) {
