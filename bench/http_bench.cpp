@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 
 #include "../tests/http/TestHttpServer.h"
-#include "U_HttpGet.h"
+#include "http/U_HttpGet.h"
 
 extern char** environ;
 

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "SampleSchedule.h"
-#include "U_MainFunBuild.h"
-#include "U_TvSchedule.h"
+#include "schedule/U_MainFunBuild.h"
+#include "schedule/U_TvSchedule.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "QtBenchMain.h"
 #include "SampleSchedule.h"
-#include "U_FrmMain.h"
-#include "U_MainFunBuild.h"
-#include "U_MainFunFolder.h"
+#include "gui/U_FrmMain.h"
+#include "schedule/U_MainFunBuild.h"
+#include "schedule/U_MainFunFolder.h"
 
 namespace {
 

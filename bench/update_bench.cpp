@@ -22,10 +22,10 @@
 #include "DemoArchive.h"
 #include "ExtractBench.h"
 #include "QtBenchMain.h"
-#include "U_FrmUpdate.h"
-#include "U_MainFunBuild.h"
-#include "U_MainFunFolder.h"
+#include "gui/U_FrmUpdate.h"
 #include "platform/Registry.h"
+#include "schedule/U_MainFunBuild.h"
+#include "schedule/U_MainFunFolder.h"
 #include "ui_U_FrmUpdate.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "U_TvSchedule.h"
+#include "schedule/U_TvSchedule.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "U_MainFunText.h"
+#include "schedule/U_MainFunText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

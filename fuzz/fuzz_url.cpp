@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "U_HttpGet.h"
+#include "http/U_HttpGet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

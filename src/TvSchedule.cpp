@@ -1,8 +1,8 @@
 // Program entry: the application, its main window and the message loop.
 #include <QApplication>
 
-#include "U_FrmMain.h"
-#include "platform/WinInet.h"
+#include "gui/U_FrmMain.h"
+#include "http/WinInet.h"
 
 int main(int argc, char** argv) {
     platform::InternetInitialize(); // once, before any thread starts

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "U_HttpGet.h"
 #include "guide/GuidePacker.h"
-#include "platform/WinInet.h"
+#include "http/U_HttpGet.h"
+#include "http/WinInet.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "guide/GuidePacker.h"
-#include "platform/CurlTransfer.h"
+#include "http/CurlTransfer.h"
 
 namespace {
 

@@ -10,15 +10,15 @@
 
 #include "CliNetModule.h"
 #include "CommandLine.h"
-#include "U_MainFunBuild.h"
-#include "U_MainFunFolder.h"
-#include "U_MainFunSearch.h"
-#include "U_MainFunText.h"
-#include "U_TvSchedule.h"
 #include "archive/TUnZip.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "schedule/U_MainFunBuild.h"
+#include "schedule/U_MainFunFolder.h"
+#include "schedule/U_MainFunSearch.h"
+#include "schedule/U_MainFunText.h"
+#include "schedule/U_TvSchedule.h"
 
 namespace {
 

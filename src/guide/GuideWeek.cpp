@@ -1,6 +1,6 @@
 #include "guide/GuideWeek.h"
 
-#include "U_MainFunText.h"
+#include "schedule/U_MainFunText.h"
 
 namespace guide {
 

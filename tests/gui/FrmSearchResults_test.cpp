@@ -2,7 +2,7 @@
 // model that shows them in steps.
 #include <gtest/gtest.h>
 
-#include "U_FrmSearchResults.h"
+#include "gui/U_FrmSearchResults.h"
 #include "platform/CodePage.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "U_MainFunBuild.h"
-#include "U_MainFunFolder.h"
 #include "platform/CodePage.h"
+#include "schedule/U_MainFunBuild.h"
+#include "schedule/U_MainFunFolder.h"
 #include "support/TempDir.h"
 
 // GBK bytes of a text written in this file (UTF-8).

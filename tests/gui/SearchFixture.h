@@ -25,11 +25,11 @@
 #include <utility>
 #include <vector>
 
-#include "U_FrmSearch.h"
-#include "U_MainFunBuild.h"
-#include "U_MainFunGui.h"
-#include "U_TvSchedule.h"
+#include "gui/U_FrmSearch.h"
+#include "gui/U_MainFunGui.h"
 #include "platform/CodePage.h"
+#include "schedule/U_MainFunBuild.h"
+#include "schedule/U_TvSchedule.h"
 #include "support/TempDir.h"
 
 inline std::string Gbk(const char* utf8) {

@@ -3,7 +3,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
-#include "U_FrmAbout.h"
+#include "gui/U_FrmAbout.h"
 #include "ui_U_FrmAbout.h"
 
 namespace {

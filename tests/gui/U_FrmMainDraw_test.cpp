@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
-#include "U_FrmMain.h"
+#include "gui/U_FrmMain.h"
 
 namespace {
 

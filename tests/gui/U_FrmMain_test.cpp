@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
-#include "U_FrmAbout.h"
-#include "U_FrmMain.h"
+#include "gui/U_FrmAbout.h"
+#include "gui/U_FrmMain.h"
 #include "ui_U_FrmMain.h"
 
 namespace {

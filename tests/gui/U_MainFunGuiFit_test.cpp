@@ -13,10 +13,10 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
-#include "U_FrmAbout.h"
-#include "U_FrmMain.h"
-#include "U_FrmSearch.h"
-#include "U_FrmUpdate.h"
+#include "gui/U_FrmAbout.h"
+#include "gui/U_FrmMain.h"
+#include "gui/U_FrmSearch.h"
+#include "gui/U_FrmUpdate.h"
 #include "platform/Registry.h"
 #include "ui_U_FrmAbout.h"
 #include "ui_U_FrmMain.h"

@@ -6,8 +6,8 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
-#include "U_FrmMain.h"
-#include "U_FrmSearch.h"
+#include "gui/U_FrmMain.h"
+#include "gui/U_FrmSearch.h"
 #include "ui_U_FrmSearch.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <QProgressBar>
 
 #include "GuiTestSupport.h"
-#include "U_FrmMainControls.h"
-#include "U_MainFunGui.h"
+#include "gui/U_FrmMainControls.h"
+#include "gui/U_MainFunGui.h"
 
 namespace {
 

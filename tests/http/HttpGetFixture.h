@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "U_HttpGet.h"
 #include "http/TestHttpServer.h"
-#include "platform/WinInet.h"
+#include "http/U_HttpGet.h"
+#include "http/WinInet.h"
 #include "support/TempDir.h"
 
 inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {

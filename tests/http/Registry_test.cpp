@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "U_HttpGet.h"
+#include "http/U_HttpGet.h"
 #include "platform/AccountDefaults.h"
 #include "platform/Hive.h"
 #include "platform/Registry.h"

@@ -1,7 +1,7 @@
 // URL splitting and Content-Length parsing, one line per case.
 #include <gtest/gtest.h>
 
-#include "U_HttpGet.h"
+#include "http/U_HttpGet.h"
 
 namespace {
 

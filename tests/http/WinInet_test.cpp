@@ -7,7 +7,7 @@
 
 #include "http/HttpGetFixture.h"
 #include "http/TestTlsServer.h"
-#include "platform/WinInet.h"
+#include "http/WinInet.h"
 
 using namespace platform;
 

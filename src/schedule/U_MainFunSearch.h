@@ -1,0 +1,63 @@
+// The programme search over the station texts: which programme lines of a
+// station hold a key, each with its date and weekday.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "schedule/U_MainFunSearchKey.h"
+#include "schedule/U_MainFunText.h"
+#include "schedule/U_TvSchedule.h"
+
+// One (GBK name, record offset) pair per station, in list order: what a search
+// worker gets of the main window's station list.
+using StationSnapshot = std::vector<TStationEntry>;
+
+// The programme lines of one station that hold a search key, in line order,
+// each with the date and weekday of its date line. Kept from station to
+// station so that its storage is reused.
+struct TStationMatches {
+    struct TDay {
+        std::string Date, Weekday; // as in ScheduleRow
+    };
+    struct TMatch {
+        std::string_view Line; // into the station text
+        std::uint32_t Day;     // index into Days
+    };
+    std::vector<TDay> Days; // only those of matching lines
+    std::vector<TMatch> Matches;
+
+    void Clear() {
+        Days.clear();
+        Matches.clear();
+    }
+    ScheduleRow Row(const TMatch& match) const;
+};
+
+// Tests the programme lines of one station text against key (GBK bytes): a
+// line matches when the key's bytes occur in it anywhere, case distinguished,
+// also from the second byte of a two-byte character. Date and blank lines are
+// never tested. An empty key, or one holding CR, LF or a zero byte (which no
+// line holds), matches nothing. lines is scratch storage; found receives the
+// matching lines. Gives their number.
+std::size_t SearchStationText(std::string_view text, std::string_view key, TLines& lines,
+                              TStationMatches& found);
+// The same with a finder made for the key and kept from station to station:
+// the first text it searches tells it which of the key's bytes to look for.
+std::size_t SearchStationText(std::string_view text, TKeyFinder& finder, TStationMatches& found);
+
+// Selects the station at offset, reads its text into buffer and searches it
+// as SearchStationText does; the station's name is then
+// schedule.StationDisplayName() and found points into buffer. false when the
+// record cannot be read (a damaged file, or an object without a file): nothing
+// is found then.
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+                           std::string& buffer, TLines& lines, TStationMatches& found);
+// The same for a search over many stations in file order, with a finder kept
+// from station to station: the record is read through ahead
+// (TScheduleObject::ReadStation), and text, which found points into, is the
+// station's text until the next call.
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, TKeyFinder& finder,
+                           TReadAhead& ahead, std::string_view& text, TStationMatches& found);
