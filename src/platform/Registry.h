@@ -28,6 +28,8 @@ public:
 // The key of the current user's Internet Settings, which hold the proxy.
 inline constexpr const char* InternetSettingsKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+// The key of the program's own settings (the guide source, the favourites).
+inline constexpr const char* VimbrelKey = "\\Software\\Vimbrel";
 
 enum class TRegDataType { rdUnknown, rdString, rdInteger };
 
