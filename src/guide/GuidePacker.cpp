@@ -6,7 +6,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include "guide/GuideError.h"
 #include "guide/StationFileNames.h"
+#include "guide/StationText.h"
 #include "guide/ZipWriter.h"
 #include "platform/Hive.h"
 
@@ -21,9 +23,15 @@ struct FileClose {
 
 } // namespace
 
-TGuidePacker::TGuidePacker(const TGuideWindow& window)
-    : week(window), stations(window), reader(week),
-      unpacker([this](std::string_view xml) { reader.Feed(xml); }) {
+TGuidePacker::TGuidePacker(const TGuideWindow& window, bool texts)
+    : week(window), stations(window, !texts), reader(week), unpacker([this](std::string_view xml) {
+          xmlBytes += xml.size();
+          if (xmlBytes > MaxGuideBytes)
+              throw EGuideError(EGuideError::ceTooLarge, "the guide holds more than " +
+                                                             std::to_string(MaxGuideBytes >> 20) +
+                                                             " MB of XML");
+          reader.Feed(xml);
+      }) {
     week.OnLeave = [this](TGuideChannel& channel) { HandOver(channel); };
 }
 
@@ -40,20 +48,38 @@ void TGuidePacker::Feed(std::string_view bytes) {
     unpacker.Feed(bytes);
 }
 
-std::string TGuidePacker::Finish() {
+namespace {
+
+// The day of a moment on the window's wall clock.
+QDate WallDay(const TGuideWindow& window, std::int64_t utc) {
+    const std::int64_t wall = window.WallSeconds(utc);
+    return window.from.addDays(wall >= 0 ? wall / 86400 : -((-wall + 86399) / 86400));
+}
+
+} // namespace
+
+void TGuidePacker::NoProgramme() const {
+    EGuideError e(EGuideError::ceNoProgramme, "the guide has no programme in the window");
+    if (const std::optional<std::int64_t> last = week.LastStartUtc())
+        e.lastDay = WallDay(week.Window(), *last);
+    throw e;
+}
+
+// Hands each station in guide order to each(name, packed, programmes): what
+// the second thread packed of it when nothing came later, else all its
+// programmes.
+template <class Each> void TGuidePacker::EachStation(Each each) {
     unpacker.Finish();
     reader.Finish();
     std::unordered_map<std::size_t, TPackedStation> packed = stations.Finish();
     const std::vector<TGuideChannel*> channels = week.Stations();
-    if (channels.empty()) throw std::runtime_error("the guide has no programme in the window");
-    TZipWriter zip;
-    zip.AddFolder(Folder);
+    if (channels.empty()) NoProgramme();
     TStationFileNames names;
     for (TGuideChannel* channel : channels) {
-        const std::string name = Folder + names.Add(channel->name);
+        const std::string name = names.Add(channel->name);
         auto early = packed.find(channel->index);
         if (early != packed.end() && channel->programmes.empty()) {
-            zip.AddFile(name, std::move(early->second.file));
+            each(name, &early->second, nullptr);
             continue;
         }
         // Programmes that came after the hand-over follow the earlier ones,
@@ -61,9 +87,26 @@ std::string TGuidePacker::Finish() {
         TProgrammeList all;
         if (early != packed.end()) all = std::move(early->second.programmes);
         all.Append(std::move(channel->programmes));
-        zip.AddFile(name, PackStation(week.Window(), all));
+        each(name, nullptr, &all);
     }
+}
+
+std::string TGuidePacker::Finish() {
+    TZipWriter zip;
+    zip.AddFolder(Folder);
+    EachStation([&](const std::string& name, TPackedStation* early, TProgrammeList* all) {
+        zip.AddFile(Folder + name,
+                    early ? std::move(early->file) : PackStation(week.Window(), *all));
+    });
     return zip.Finish();
+}
+
+std::vector<TStationFile> TGuidePacker::FinishTexts() {
+    std::vector<TStationFile> files;
+    EachStation([&](const std::string& name, TPackedStation* early, TProgrammeList* all) {
+        files.push_back({name, early ? std::move(early->text) : StationText(week.Window(), *all)});
+    });
+    return files;
 }
 
 std::string PackGuideFile(const std::string& path, const TGuideWindow& window) {

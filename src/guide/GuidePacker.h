@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "guide/GuideTime.h"
 #include "guide/GuideUnpacker.h"
@@ -15,23 +16,37 @@
 
 namespace guide {
 
+// One station's file: its GBK name ("....txt") and its text.
+struct TStationFile {
+    std::string name;
+    std::string text;
+};
+
 class TGuidePacker {
 public:
-    explicit TGuidePacker(const TGuideWindow& window);
+    // texts: the station files are wanted as texts (FinishTexts), not deflated
+    // for an archive.
+    explicit TGuidePacker(const TGuideWindow& window, bool texts = false);
 
-    // Throws on a damaged guide (gzip or XML).
+    // Throws EGuideError on a damaged guide (gzip or XML), or one larger than
+    // any guide.
     void Feed(std::string_view bytes);
-    // The archive's bytes. Throws on a damaged or cut guide, or one with no
-    // programme in the window.
+    // The archive's bytes. Throws EGuideError on a damaged or cut guide, or
+    // one with no programme in the window.
     std::string Finish();
+    // The station files in the guide's order, the texts Finish would archive.
+    std::vector<TStationFile> FinishTexts();
 
 private:
     void HandOver(TGuideChannel& channel);
+    template <class Each> void EachStation(Each each);
+    [[noreturn]] void NoProgramme() const;
 
     TGuideWeek week;
     TStationPacker stations;
     TXmltvReader reader;
     TGuideUnpacker unpacker;
+    long long xmlBytes = 0;
 };
 
 // Packs the guide at path ("-": standard input).

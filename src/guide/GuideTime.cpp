@@ -1,6 +1,7 @@
 #include "guide/GuideTime.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 namespace guide {
 namespace {
@@ -70,6 +71,38 @@ std::optional<QDate> ParseDate(std::string_view text) {
 
 std::int64_t TGuideWindow::StartUtc() const {
     return UtcSeconds(from, 0, 0, 0) - std::int64_t(offsetMinutes) * 60;
+}
+
+std::int64_t TGuideWindow::WallSeconds(std::int64_t utc) const {
+    int offset = offsetMinutes * 60;
+    for (const TOffsetChange& change : zoneOffsets) {
+        if (change.fromUtc > utc) break;
+        offset = change.offsetSeconds;
+    }
+    return utc + offset - UtcSeconds(from, 0, 0, 0);
+}
+
+// The zone's offset two days before the window and each change until two
+// days after it, found by a look every 15 minutes: every zone changes on a
+// quarter hour, and a thousand looks cost well under a millisecond.
+TGuideWindow LocalWindow(const QDate& from, int days) {
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    TGuideWindow window;
+    window.from = from;
+    window.days = days;
+    const std::int64_t begin = UtcSeconds(window.from, 0, 0, 0) - 2 * 86400;
+    const std::int64_t end = begin + (std::int64_t(days) + 4) * 86400;
+    auto offsetAt = [&](std::int64_t utc) {
+        return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
+    };
+    window.zoneOffsets.push_back({begin, offsetAt(begin)});
+    window.offsetMinutes = window.zoneOffsets.front().offsetSeconds / 60;
+    for (std::int64_t at = begin + 900; at < end; at += 900) {
+        const int offset = offsetAt(at);
+        if (offset != window.zoneOffsets.back().offsetSeconds)
+            window.zoneOffsets.push_back({at, offset});
+    }
+    return window;
 }
 
 QDate ThisWeeksMonday(int offsetMinutes) {

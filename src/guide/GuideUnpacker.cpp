@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "guide/GuideError.h"
+
 namespace guide {
 namespace {
 
@@ -48,6 +50,7 @@ void TGuideUnpacker::Inflate(std::string_view bytes) {
     z_stream& z = *stream;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = uInt(bytes.size());
+    packed += bytes.size();
     for (;;) {
         // A new member starts right after the end of the last one.
         if (memberEnded) {
@@ -59,8 +62,13 @@ void TGuideUnpacker::Inflate(std::string_view bytes) {
         z.avail_out = uInt(out.size());
         const int result = inflate(&z, Z_NO_FLUSH);
         if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-            throw std::runtime_error("the gzip data is damaged");
+            throw EGuideError(EGuideError::ceGzipDamaged, "the gzip data is damaged");
         const std::size_t produced = out.size() - z.avail_out;
+        unpacked += produced;
+        if (unpacked > BombCheckBytes && unpacked / MaxGzipRatio > packed)
+            throw EGuideError(EGuideError::ceBomb,
+                              "the gzip data unpacks to over " + std::to_string(MaxGzipRatio) +
+                                  " times its size: no guide is that repetitive");
         if (produced > 0) sink(std::string_view(out.data(), produced));
         memberEnded = result == Z_STREAM_END;
         // A full output buffer may leave more output waiting without input.
@@ -74,7 +82,8 @@ void TGuideUnpacker::Finish() {
         kind = TKind::Plain;
         if (!head.empty()) sink(head);
     }
-    if (kind == TKind::Gzip && !memberEnded) throw std::runtime_error("the gzip stream ends early");
+    if (kind == TKind::Gzip && !memberEnded)
+        throw EGuideError(EGuideError::ceGzipCut, "the gzip stream ends early");
 }
 
 } // namespace guide

@@ -20,8 +20,8 @@ public:
     TGuideUnpacker(const TGuideUnpacker&) = delete;
     TGuideUnpacker& operator=(const TGuideUnpacker&) = delete;
 
-    // Passes the guide's XML bytes on to the sink; throws when the gzip data
-    // is damaged.
+    // Passes the guide's XML bytes on to the sink; throws EGuideError when
+    // the gzip data is damaged or unpacks like no guide does.
     void Feed(std::string_view bytes);
     // Throws when a gzip stream ends before its last member does.
     void Finish();
@@ -37,6 +37,7 @@ private:
     std::unique_ptr<z_stream> stream;
     bool memberEnded = false;
     std::string out;
+    long long packed = 0, unpacked = 0; // bytes into and out of the gzip decoder
 };
 
 } // namespace guide

@@ -1,5 +1,8 @@
 #include "guide/GuideWeek.h"
 
+#include <algorithm>
+
+#include "guide/GuideError.h"
 #include "schedule/U_MainFunText.h"
 
 namespace guide {
@@ -51,7 +54,9 @@ void TGuideWeek::AddProgramme(std::string_view channel, std::string_view start,
                               std::string_view title) {
     const std::optional<std::int64_t> utc = XmltvStartUtc(start);
     if (!utc) return;
-    const std::int64_t at = *utc - windowStart;
+    lastStartUtc = std::max(lastStartUtc, *utc);
+    const std::int64_t at =
+        window.zoneOffsets.empty() ? *utc - windowStart : window.WallSeconds(*utc);
     if (at < 0 || at >= window.Seconds()) return;
     TGuideChannel& to = Channel(channel);
     if (lastProgramme != to.index) {
@@ -70,6 +75,11 @@ void TGuideWeek::AddProgramme(std::string_view channel, std::string_view start,
         lastProgramme = to.index;
     }
     to.programmes.Add(at, title);
+    keptBytes += sizeof(TGuideProgramme) + title.size();
+    if (keptBytes > MaxWindowBytes)
+        throw EGuideError(EGuideError::ceTooMany, "the guide holds more than " +
+                                                      std::to_string(MaxWindowBytes >> 20) +
+                                                      " MB of programmes in the window");
 }
 
 std::vector<TGuideChannel*> TGuideWeek::Stations() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -55,6 +56,11 @@ public:
     std::function<void(TGuideChannel&)> OnLeave;
 
     const TGuideWindow& Window() const { return window; }
+    // The latest start of any programme read, in the window or not.
+    std::optional<std::int64_t> LastStartUtc() const {
+        if (lastStartUtc == INT64_MIN) return std::nullopt;
+        return lastStartUtc;
+    }
     // The declared channels with a programme in the window (those handed over
     // included), in guide order.
     std::vector<TGuideChannel*> Stations();
@@ -70,6 +76,8 @@ private:
     std::size_t last = SIZE_MAX;
     std::size_t lastProgramme = SIZE_MAX; // the channel of the last programme read
     std::size_t itemsHint = 0, titlesHint = 0;
+    std::int64_t lastStartUtc = INT64_MIN;
+    long long keptBytes = 0; // of the programmes in the window
 };
 
 } // namespace guide

@@ -8,8 +8,8 @@ TDeflatedFile PackStation(const TGuideWindow& window, TProgrammeList& programmes
     return Deflate(StationText(window, programmes));
 }
 
-TStationPacker::TStationPacker(const TGuideWindow& window)
-    : window(window), worker([this] { Run(); }) {}
+TStationPacker::TStationPacker(const TGuideWindow& window, bool deflate)
+    : window(window), deflate(deflate), worker([this] { Run(); }) {}
 
 TStationPacker::~TStationPacker() {
     {
@@ -38,7 +38,10 @@ void TStationPacker::Run() {
         lock.unlock();
         TPackedStation station;
         try {
-            station.file = PackStation(window, programmes);
+            if (deflate)
+                station.file = PackStation(window, programmes);
+            else
+                station.text = StationText(window, programmes);
         } catch (...) {
             lock.lock();
             failure = std::current_exception();

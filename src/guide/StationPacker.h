@@ -19,10 +19,12 @@
 
 namespace guide {
 
-// A channel's programmes in start order and its station file, deflated.
+// A channel's programmes in start order and its station file, deflated or
+// as text.
 struct TPackedStation {
     TProgrammeList programmes;
     TDeflatedFile file;
+    std::string text;
 };
 
 // Sorts the programmes and gives the station file they make.
@@ -30,7 +32,8 @@ TDeflatedFile PackStation(const TGuideWindow& window, TProgrammeList& programmes
 
 class TStationPacker {
 public:
-    explicit TStationPacker(const TGuideWindow& window);
+    // deflate false: the stations are kept as texts.
+    TStationPacker(const TGuideWindow& window, bool deflate);
     ~TStationPacker(); // drops the work not done yet
     TStationPacker(const TStationPacker&) = delete;
     TStationPacker& operator=(const TStationPacker&) = delete;
@@ -43,6 +46,7 @@ private:
     void Run();
 
     const TGuideWindow window;
+    const bool deflate;
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::pair<std::size_t, TProgrammeList>> queue;

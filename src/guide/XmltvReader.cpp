@@ -1,9 +1,13 @@
 #include "guide/XmltvReader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
 
+#include <libxml/SAX2.h>
+
+#include "guide/GuideError.h"
 #include "guide/GuideWeek.h"
 
 namespace guide {
@@ -39,8 +43,18 @@ void TXmltvReader::OnEnd(void* self, const xmlChar*, const xmlChar*, const xmlCh
 }
 void TXmltvReader::OnText(void* self, const xmlChar* text, int length) {
     auto* reader = static_cast<TXmltvReader*>(self);
-    if (reader->textDepth)
-        reader->text.append(reinterpret_cast<const char*>(text), std::size_t(length));
+    if (!reader->textDepth) return;
+    reader->text.append(reinterpret_cast<const char*>(text), std::size_t(length));
+    // A title is a line of the schedule; one this long is no title, and
+    // keeping it would let one record take any amount of memory.
+    if (reader->text.size() > MaxTextBytes && reader->error.empty()) {
+        const int line = xmlSAX2GetLineNumber(reader->context.get());
+        reader->error = "a title or name longer than " + std::to_string(MaxTextBytes / 1024) +
+                        " KB at line " + std::to_string(line);
+        reader->errorLine = line;
+        reader->longText = true;
+        xmlStopParser(reader->context.get());
+    }
 }
 
 void TXmltvReader::OnError(void* self, xmlErrorPtr e) {
@@ -49,8 +63,13 @@ void TXmltvReader::OnError(void* self, xmlErrorPtr e) {
     std::string message = e->message ? e->message : "unknown error";
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
+    // One line, as the tools print it and a dialog shows it.
+    std::replace(message.begin(), message.end(), '\n', ' ');
     reader->error = "malformed XML at line " + std::to_string(e->line) + ", column " +
                     std::to_string(e->int2) + ": " + message;
+    reader->errorLine = e->line;
+    reader->errorColumn = e->int2;
+    reader->errorDetail = message;
 }
 
 void TXmltvReader::Start(std::string_view name, int attributeCount, const xmlChar** attributes) {
@@ -97,7 +116,7 @@ void TXmltvReader::Parse(const char* data, std::size_t size, bool last) {
     if (!context) {
         head.append(data, size);
         if (head.size() < 4 && !last) return;
-        if (head.empty()) throw std::runtime_error("the guide is empty");
+        if (head.empty()) throw EGuideError(EGuideError::ceEmpty, "the guide is empty");
         context.reset(
             xmlCreatePushParserCtxt(&handler, this, head.data(), int(head.size()), nullptr));
         if (!context) throw std::runtime_error("cannot start the XML parser");
@@ -107,8 +126,16 @@ void TXmltvReader::Parse(const char* data, std::size_t size, bool last) {
         if (!last && error.empty()) return;
     }
     if (error.empty()) xmlParseChunk(context.get(), data, int(size), last);
-    if (!error.empty()) throw std::runtime_error(error);
-    if (!context->wellFormed) throw std::runtime_error("malformed XML");
+    if (!error.empty()) Fail();
+    if (!context->wellFormed) throw EGuideError(EGuideError::ceXml, "malformed XML");
+}
+
+void TXmltvReader::Fail() const {
+    EGuideError e(longText ? EGuideError::ceLongText : EGuideError::ceXml, error);
+    e.line = errorLine;
+    e.column = errorColumn;
+    e.detail = errorDetail;
+    throw e;
 }
 
 void TXmltvReader::Feed(std::string_view bytes) {

@@ -22,7 +22,7 @@ public:
     TXmltvReader(const TXmltvReader&) = delete;
     TXmltvReader& operator=(const TXmltvReader&) = delete;
 
-    // Throw "malformed XML at line L, column C: ..." on bad XML.
+    // Throw EGuideError: "malformed XML at line L, column C: ..." on bad XML.
     void Feed(std::string_view bytes);
     void Finish();
 
@@ -45,12 +45,16 @@ private:
     void Start(std::string_view name, int attributeCount, const xmlChar** attributes);
     void End();
     void Parse(const char* data, std::size_t size, bool last);
+    [[noreturn]] void Fail() const;
 
     TGuideWeek& week;
     xmlSAXHandler handler{};
     std::unique_ptr<xmlParserCtxt, ContextFree> context;
     std::string head;  // the first bytes, which tell the document's encoding
     std::string error; // the first fatal error's text
+    int errorLine = 0, errorColumn = 0;
+    std::string errorDetail;
+    bool longText = false;
     int depth = 0;
     TRecord record = TRecord::None;
     int recordDepth = 0;

@@ -7,6 +7,7 @@
 
 #include "GuideTestSupport.h"
 #include "SampleGuide.h"
+#include "guide/GuideError.h"
 #include "guide/GuidePacker.h"
 #include "guide/StationFileNames.h"
 #include "platform/CodePage.h"
@@ -60,6 +61,24 @@ TEST_P(SharedSampleTest, GivesTheExpectedStationFilesInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndGzip, SharedSampleTest, ::testing::Bool());
+
+// The station texts a program takes straight from the packer are the files
+// the archive holds, named alike and in the same order.
+TEST(GuidePacker, TextsAreTheArchivesFiles) {
+    const std::string xml = SharedSample();
+    guide::TGuidePacker texts(Window(2026, 12, 7), true);
+    texts.Feed(xml);
+    const std::vector<guide::TStationFile> stations = texts.FinishTexts();
+    TempDir dir;
+    const std::vector<ExtractedFile> files =
+        ExtractWithTheProgram(Pack(xml, Window(2026, 12, 7)), dir);
+    ASSERT_EQ(files.size(), stations.size() + 1);
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        EXPECT_EQ(platform::NativeToGbk(files[i + 1].name),
+                  "\xBD\xDA\xC4\xBF\xB5\xA5/" + stations[i].name);
+        EXPECT_EQ(files[i + 1].bytes, stations[i].text) << i;
+    }
+}
 
 // The sample stations written as a guide, at several offsets, programmes
 // last to first: converting it at +08:00 gives each station's text back.
@@ -155,6 +174,20 @@ TEST(GuidePacker, BadGuidesAreRefusedWithOneClearMessage) {
         } catch (const std::exception& e) {
             EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << c.what << ": " << e.what();
         }
+    }
+}
+
+// A guide with nothing in the window tells the last day it has, on the
+// window's clock.
+TEST(GuidePacker, NothingInTheWindowNamesTheGuidesLastDay) {
+    const std::string xml = "<tv><channel id=\"a\"/>" + Programme("20261130230000 +0800") +
+                            Programme("20261130170000 +0000") + "</tv>";
+    try {
+        Pack(xml, Window(2026, 12, 7));
+        ADD_FAILURE() << "accepted";
+    } catch (const guide::EGuideError& e) {
+        EXPECT_EQ(e.cause, guide::EGuideError::ceNoProgramme);
+        EXPECT_EQ(e.lastDay, QDate(2026, 12, 1));
     }
 }
 

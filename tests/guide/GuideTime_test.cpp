@@ -1,7 +1,13 @@
 // Programme starts as XMLTV writes them, and the tool's offset and date values.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
+#include "guide/GuidePacker.h"
 #include "guide/GuideTime.h"
+#include "platform/CodePage.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -52,6 +58,35 @@ TEST(GuideTime, OffsetsAndDatesOfTheCommandLine) {
     guide::TGuideWindow window;
     window.from = QDate(2026, 12, 7);
     EXPECT_EQ(window.StartUtc(), Day - 8 * 3600);
+}
+
+// The computer's own zone, summer time included: Berlin moves from +01:00 to
+// +02:00 at 01:00 UTC on 29 March 2026, and each start follows its offset.
+TEST(GuideTime, ALocalWindowFollowsTheZoneAcrossSummerTime) {
+    ScopedEnv saved{"TZ"};
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    const guide::TGuideWindow window = guide::LocalWindow(QDate(2026, 3, 28), 3);
+    unsetenv("TZ");
+    tzset();
+    ASSERT_EQ(window.zoneOffsets.size(), 2u);
+    EXPECT_EQ(window.zoneOffsets[1].offsetSeconds, 7200);
+    const std::string xml =
+        "<tv><channel id=\"a\"><display-name>A</display-name></channel>"
+        "<programme channel=\"a\" start=\"20260327230000 +0000\"><title>first</title></programme>"
+        "<programme channel=\"a\" start=\"20260329003000 +0000\"><title>winter</title></programme>"
+        "<programme channel=\"a\" start=\"20260329013000 +0000\"><title>summer</title></programme>"
+        "<programme channel=\"a\" start=\"20260330215900 +0000\"><title>last</title></programme>"
+        "<programme channel=\"a\" start=\"20260330220000 +0000\"><title>out</title></programme>"
+        "</tv>";
+    guide::TGuidePacker packer(window, true);
+    packer.Feed(xml);
+    const std::vector<guide::TStationFile> files = packer.FinishTexts();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].text, platform::QStringToGbk("26/03/28 星期六\r\n00:00 first\r\n\r\n"
+                                                    "26/03/29 星期日\r\n01:30 winter\r\n"
+                                                    "03:30 summer\r\n\r\n"
+                                                    "26/03/30 星期一\r\n23:59 last\r\n\r\n"));
 }
 
 } // namespace
