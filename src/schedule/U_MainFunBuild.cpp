@@ -45,11 +45,27 @@ bool IsStationFile(const std::string& name, std::size_t& extLength) {
            !HoldsControlChar(name);
 }
 
+// The index of the stations written so far: their names and offsets.
+struct TIndex {
+    std::string names, offsets;
+};
+
+void WriteStation(TScheduleObject& schedule, const std::string& name, const std::string& text,
+                  TIndex& index) {
+    schedule.SetStationName(name);
+    std::int32_t offset = schedule.BeginStation();
+    schedule.WriteStationText(text);
+    index.names += name;
+    index.names += "\r\n";
+    index.offsets.append(reinterpret_cast<const char*>(&offset), sizeof offset);
+}
+
 void WriteStations(TScheduleObject& schedule, std::string folder, const std::string& mask,
                    const std::function<void()>& betweenStations) {
     if (folder.empty() || (folder.back() != '\\' && folder.back() != PathDelim))
         folder += PathDelim;
-    std::string names, offsets, text;
+    TIndex index;
+    std::string text;
     WIN32_FIND_DATAA entry;
     const TFindOwner listing(FindFirstFileNamesA(folder + mask, &entry));
     for (bool more = listing.valid(); more; more = FindNextFileA(listing.get(), &entry)) {
@@ -61,23 +77,16 @@ void WriteStations(TScheduleObject& schedule, std::string folder, const std::str
         // A character GBK cannot hold becomes "?": the station keeps its schedule.
         const std::string name = NativeToGbk(
             std::string_view(entry.cFileName).substr(0, entry.cFileName.size() - extLength));
-        schedule.SetStationName(name);
-        std::int32_t offset = schedule.BeginStation();
-        schedule.WriteStationText(text);
-        names += name;
-        names += "\r\n";
-        offsets.append(reinterpret_cast<const char*>(&offset), sizeof offset);
+        WriteStation(schedule, name, text, index);
         if (betweenStations) betweenStations();
     }
-    schedule.WriteIndex(names, offsets);
+    schedule.WriteIndex(index.names, index.offsets);
     schedule.WriteHeader();
 }
 
-} // namespace
-
-void BuildScheduleFile(const std::string& folder, const std::string& mask,
-                       const std::string& target, double buildTime,
-                       const std::function<void()>& betweenStations) {
+// Writes the schedule beside target with write(schedule) and puts it in
+// place only when complete, so a failed build leaves the old schedule as it was.
+template <class Write> void BuildBeside(const std::string& target, double buildTime, Write write) {
     // Hold the old file while the new one is written: a target that another
     // object holds (or that is read-only) fails before anything is written.
     THandleOwner old;
@@ -86,14 +95,12 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
             CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_EXISTING));
         if (!old.valid()) throw EScheduleError(CannotCreate);
     }
-    // The new file is written beside the target and replaces it only when
-    // complete, so a failed build leaves the old schedule as it was.
     const std::string building = target + ".new";
     try {
         TScheduleObject schedule(building, TScheduleObject::fmCreate);
         schedule.Header.BuildTime = buildTime;
         schedule.WriteHeader();
-        WriteStations(schedule, folder, mask, betweenStations);
+        write(schedule);
         schedule.Close();
     } catch (...) {
         DeleteFileA(building);
@@ -103,4 +110,27 @@ void BuildScheduleFile(const std::string& folder, const std::string& mask,
         DeleteFileA(building);
         throw EScheduleError(CannotCreate);
     }
+}
+
+} // namespace
+
+void BuildScheduleFile(const std::string& folder, const std::string& mask,
+                       const std::string& target, double buildTime,
+                       const std::function<void()>& betweenStations) {
+    BuildBeside(target, buildTime, [&](TScheduleObject& schedule) {
+        WriteStations(schedule, folder, mask, betweenStations);
+    });
+}
+
+void BuildScheduleFile(const std::vector<TStationText>& stations, const std::string& target,
+                       double buildTime, const std::function<void()>& betweenStations) {
+    BuildBeside(target, buildTime, [&](TScheduleObject& schedule) {
+        TIndex index;
+        for (const TStationText& station : stations) {
+            WriteStation(schedule, station.name, station.text, index);
+            if (betweenStations) betweenStations();
+        }
+        schedule.WriteIndex(index.names, index.offsets);
+        schedule.WriteHeader();
+    });
 }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Packs every *.txt file of folder (listed with mask) into a new schedule file
 // at target. The new file is written beside the target and takes its place
@@ -15,3 +16,12 @@
 void BuildScheduleFile(const std::string& folder, const std::string& mask,
                        const std::string& target, double buildTime,
                        const std::function<void()>& betweenStations = {});
+
+// A station's name (GBK, as the list shows it) and its text.
+struct TStationText {
+    std::string name;
+    std::string text;
+};
+// The same build from stations in memory, in the order given.
+void BuildScheduleFile(const std::vector<TStationText>& stations, const std::string& target,
+                       double buildTime, const std::function<void()>& betweenStations = {});
