@@ -86,6 +86,10 @@ bool CurlTransfer::Configure(const TransferSetup& s) {
     // want to see a body that runs past it (see DecideBodyEnd).
     set(CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     set(CURLOPT_CONNECTTIMEOUT_MS, s.connectTimeoutMs);
+    if (s.lowSpeedSeconds > 0) {
+        set(CURLOPT_LOW_SPEED_LIMIT, s.lowSpeedBytes);
+        set(CURLOPT_LOW_SPEED_TIME, s.lowSpeedSeconds);
+    }
     set(CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);
     set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);

@@ -37,6 +37,10 @@ struct TransferSetup {
     std::string body;                 // sent when the verb is POST
     long connectTimeoutMs = DefaultTimeoutMs;
     long receiveTimeoutMs = DefaultTimeoutMs;
+    // > 0: a transfer slower than lowSpeedBytes a second for this long fails
+    // with ERROR_INTERNET_TIMEOUT (a server that trickles never goes idle).
+    long lowSpeedSeconds = 0;
+    long lowSpeedBytes = 0;
     const std::atomic<bool>* stop = nullptr;
 };
 

@@ -151,11 +151,11 @@ void TTvHttpGetThread::OpenRequest(const std::string& host, const std::string& o
     r.request.reset(HttpOpenRequestA(r.connection.get(), s.PostQuery.empty() ? "GET" : "POST",
                                      objectPath.c_str(), "HTTP/1.0", s.Referer.c_str(), acceptTypes,
                                      s.UseCache ? 0 : INTERNET_FLAG_RELOAD, 0));
-    if (s.PostQuery.empty())
-        HttpSendRequestA(r.request.get(), nullptr, 0, nullptr, 0);
-    else
-        HttpSendRequestA(r.request.get(), PostHeader, PostHeaderLength, s.PostQuery.data(),
-                         DWORD(s.PostQuery.size()));
+    const BOOL sent = s.PostQuery.empty()
+                          ? HttpSendRequestA(r.request.get(), nullptr, 0, nullptr, 0)
+                          : HttpSendRequestA(r.request.get(), PostHeader, PostHeaderLength,
+                                             s.PostQuery.data(), DWORD(s.PostQuery.size()));
+    if (!sent) ErrorCode = GetLastError();
 }
 
 // Takes the content length and the status; false when the body is not to be
@@ -172,6 +172,7 @@ bool TTvHttpGetThread::CheckResponse(HINTERNET request, bool& hasLength) {
     const bool isOk = HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
                                      &status, &statusSize, nullptr) &&
                       status == HttpStatusOk;
+    StatusCode = int(status);
     if (Stopped(hsCheck3)) return false;
     const bool readable = isOk && (hasLength || !Settings.BinaryData) &&
                           (!hasLength || ParseContentLength(queryBuffer.get(), ContentLength));
@@ -196,7 +197,11 @@ void TTvHttpGetThread::ReceiveBody(HINTERNET request, bool hasLength) {
     bool sound = true;
     while (sound) {
         if (Stopped(hsCheck4)) return;
-        if (!InternetReadFile(request, chunk, ChunkSize, &BytesRead) || BytesRead == 0) break;
+        if (!InternetReadFile(request, chunk, ChunkSize, &BytesRead)) {
+            ErrorCode = GetLastError();
+            break;
+        }
+        if (BytesRead == 0) break;
         sound = Received + std::int64_t(BytesRead) <= limit && WriteAll(file, chunk, BytesRead);
         if (!sound) break;
         Received += std::int32_t(BytesRead);
@@ -300,8 +305,12 @@ void TTvHttpGet::FinishDownload(TTvHttpGetThread* thread) {
     try {
         if (thread->Success && !thread->Terminated()) {
             if (OnDoneFile) OnDoneFile(this, thread->Settings.FileName, thread->ContentLength);
-        } else if (OnError) {
-            OnError(this);
+        } else {
+            std::string path;
+            SplitUrl(thread->Settings.URL, LastHost, path);
+            LastError = thread->ErrorCode;
+            LastStatus = thread->StatusCode;
+            if (OnError) OnError(this);
         }
     } catch (...) {
         // An exception cannot travel through Qt's event loop; a waiting

@@ -67,6 +67,10 @@ public:
     std::int32_t ContentLength = 0; // 0 when the response gave none
     std::uint32_t BytesRead = 0;    // of the last read
     std::int32_t Received = 0;
+    // Why it failed: the WinInet error of the send or a read (0: none), and
+    // the response's HTTP status (0: no response).
+    std::uint32_t ErrorCode = 0;
+    int StatusCode = 0;
 
     // The stop request: the worker ends at its next check, or within a tenth
     // of a second when it is waiting for the network.
@@ -134,6 +138,11 @@ public:
     TOnDoneFileEvent OnDoneFile;
     TOnDoneStringEvent OnDoneString; // no download ever raises it
     TNotifyEvent OnError;
+    // Why the last download failed, set before OnError is raised: the WinInet
+    // error code (0: none), the HTTP status (0: no response) and the URL's host.
+    std::uint32_t LastError = 0;
+    int LastStatus = 0;
+    std::string LastHost;
 
     // Whether a worker is running (also a stopped one that has not ended yet).
     bool Running() const { return Worker != nullptr; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -28,6 +29,7 @@ struct TestReply {
     bool stall = false;        // after sending, hold the connection open until the client closes
     bool stallAtOnce = false;  // send nothing at all, hold the connection open
     std::size_t pieceSize = 0; // >0: send the body in pieces of this size
+    int pieceDelayMs = 0;      // a pause after each piece (a server that trickles)
 };
 
 // A redirect to location, with one of the statuses that redirect.
@@ -152,8 +154,12 @@ private:
             if (!SendAll(fd, head.data(), head.size())) return;
             const std::size_t total = std::min(a.sendBytes, a.body.size());
             const std::size_t piece = a.pieceSize ? a.pieceSize : total;
-            for (std::size_t at = 0; at < total; at += piece)
+            for (std::size_t at = 0; at < total; at += piece) {
                 if (!SendAll(fd, a.body.data() + at, std::min(piece, total - at))) return;
+                if (a.pieceDelayMs > 0 && listener.Stopped()) return;
+                if (a.pieceDelayMs > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(a.pieceDelayMs));
+            }
         }
         if (a.stall || a.stallAtOnce) {
             {
