@@ -1,11 +1,20 @@
 #include "gui/U_FrmUpdate.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <utility>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QMessageBox>
 
+#include "gui/U_FrmUpdateCause.h"
+#include "gui/U_FrmUpdateWorker.h"
 #include "gui/U_MainFunGuiFit.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Registry.h"
 #include "schedule/U_MainFunBuild.h"
 #include "schedule/U_MainFunFolder.h"
 #include "schedule/U_MainFunText.h"
@@ -15,8 +24,64 @@
 namespace {
 
 const char* const UpdatePath = "/download/showtime.zip";
+// Under the program's own key: the source last updated from, and the ones
+// before it.
+const char* const SourceValue = "GuideSource";
+const char* const RecentValue = "RecentSource";
+constexpr int RecentCount = 5;
+
+bool StartsLikeAZip(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[2] = {};
+    return in.read(head, 2) && head[0] == 'P' && head[1] == 'K';
+}
 
 } // namespace
+
+std::vector<std::string> TFrmUpdate::RecentSources() {
+    std::vector<std::string> sources;
+    try {
+        platform::TRegistry registry;
+        if (!registry.KeyExists(platform::VimbrelKey) ||
+            !registry.OpenKey(platform::VimbrelKey, false))
+            return sources;
+        if (!registry.ValueExists(SourceValue)) return sources;
+        sources.push_back(registry.ReadString(SourceValue));
+        for (int i = 1; i <= RecentCount; ++i) {
+            const std::string name = RecentValue + std::to_string(i);
+            if (!registry.ValueExists(name)) break;
+            const std::string source = registry.ReadString(name);
+            if (source != sources.front() && sources.size() < RecentCount)
+                sources.push_back(source);
+        }
+    } catch (const platform::ERegistryException&) {
+        // A value of the wrong type: nothing remembered.
+    }
+    return sources;
+}
+
+// The latest source first, then the others used before it (an empty source,
+// the build's own server, is preselected but not listed).
+void TFrmUpdate::RememberSource(const std::string& source) {
+    std::vector<std::string> recent;
+    if (!source.empty()) recent.push_back(source);
+    for (const std::string& s : RecentSources())
+        if (!s.empty() && s != source && recent.size() < RecentCount) recent.push_back(s);
+    try {
+        platform::TRegistry registry;
+        if (!registry.OpenKey(platform::VimbrelKey, true)) return;
+        registry.WriteString(SourceValue, source);
+        for (int i = 1; i <= RecentCount; ++i) {
+            const std::string name = RecentValue + std::to_string(i);
+            if (std::size_t(i) <= recent.size())
+                registry.WriteString(name, recent[std::size_t(i) - 1]);
+            else
+                registry.DeleteValue(name);
+        }
+    } catch (const platform::ERegistryException&) {
+        // Not remembered; the update itself stands.
+    }
+}
 
 std::string TFrmUpdate::UpdateHost() {
     return VIMBREL_UPDATE_HOST;
@@ -45,6 +110,14 @@ TFrmUpdate::TFrmUpdate(QWidget* parent)
     connect(ui->btnUpdate, &QPushButton::clicked, this, &TFrmUpdate::btnUpdateClick);
     connect(ui->btnCancel, &QPushButton::clicked, this, &TFrmUpdate::btnCancelClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &TFrmUpdate::btnCloseClick);
+    connect(ui->btnSource, &QToolButton::clicked, this, &TFrmUpdate::btnSourceClick);
+    hintHeight = ui->lbHint->height();
+    workerProgress.setInterval(25);
+    connect(&workerProgress, &QTimer::timeout, this, &TFrmUpdate::ShowWorkerProgress);
+    const std::vector<std::string> sources = RecentSources();
+    for (const std::string& s : sources)
+        if (!s.empty()) ui->cbSource->addItem(QString::fromStdString(s));
+    ui->cbSource->setEditText(sources.empty() ? QString() : QString::fromStdString(sources[0]));
     FormCreate();
 }
 
@@ -101,10 +174,31 @@ void TFrmUpdate::SetButtons(bool update, bool cancel, bool close) {
     ui->btnClose->setEnabled(close);
 }
 
+// The hint, and below it the cause of a failure, whole: the dialog grows by
+// the lines the cause needs.
+void TFrmUpdate::ShowHint(const QString& hint, const std::string& cause) {
+    QLabel* label = ui->lbHint;
+    label->setText(cause.empty() ? hint : hint + "\n" + QString::fromStdString(cause));
+    const int grow = std::max(hintHeight, label->heightForWidth(label->width())) - label->height();
+    if (grow == 0) return;
+    label->resize(label->width(), label->height() + grow);
+    for (QWidget* w : {static_cast<QWidget*>(ui->pbHint), static_cast<QWidget*>(ui->btnUpdate),
+                       static_cast<QWidget*>(ui->btnCancel), static_cast<QWidget*>(ui->btnClose)})
+        w->move(w->x(), w->y() + grow);
+    setFixedSize(width(), height() + grow);
+}
+
+void TFrmUpdate::btnSourceClick() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, "选择节目源", QString(), "节目表和更新文件 (*.xml *.gz *.zip);;所有文件 (*)");
+    if (!file.isEmpty()) ui->cbSource->setEditText(file);
+}
+
 void TFrmUpdate::btnUpdateClick() {
+    if (worker) return; // a stopped source is still ending
     downloadCancelled = false;
     SetButtons(false, true, false);
-    ui->lbHint->setText("更新提示：正在下载更新信息...");
+    ShowHint("更新提示：正在下载更新信息...");
     if (ui->rbNoProxy->isChecked()) {
         HttpGet->UseProxy = false;
     } else {
@@ -112,7 +206,83 @@ void TFrmUpdate::btnUpdateClick() {
         HttpGet->ProxyServer =
             (ui->etProxyServer->text() + ":" + ui->etProxyPort->text()).toStdString();
     }
-    HttpGet->StartDownload();
+    const std::string source = ui->cbSource->currentText().trimmed().toStdString();
+    if (source.empty())
+        HttpGet->StartDownload();
+    else
+        StartSource(source);
+}
+
+void TFrmUpdate::StartSource(const std::string& source) {
+    worker = new TUpdateWorker;
+    worker->Source = source;
+    worker->ArchivePath = UpdateArchivePath();
+    worker->SchedulePath = ScheduleFilePath();
+    worker->UseProxy = HttpGet->UseProxy;
+    worker->ProxyServer = HttpGet->ProxyServer;
+    worker->TimeoutMs = SourceTimeoutMs;
+    connect(worker, &QThread::finished, this, &TFrmUpdate::WorkerEnd);
+    ui->pbHint->setRange(0, 1000);
+    ui->pbHint->setValue(0);
+    workerProgress.start();
+    worker->start();
+}
+
+// The bar in thousandths of the bytes (or stations) known; a download of
+// unknown size shows a busy bar.
+void TFrmUpdate::ShowWorkerProgress() {
+    if (!worker) return;
+    const std::int64_t total = worker->Total, done = worker->Done;
+    if (worker->Stage == TUpdateWorker::stBuild &&
+        ui->lbHint->text() != "更新提示：正在生成节目表...")
+        ShowHint("更新提示：正在生成节目表...");
+    if (total <= 0) {
+        ui->pbHint->setRange(0, 0);
+        return;
+    }
+    ui->pbHint->setRange(0, 1000);
+    ui->pbHint->setValue(int(std::min<std::int64_t>(1000, done * 1000 / total)));
+}
+
+void TFrmUpdate::WorkerEnd() {
+    workerProgress.stop();
+    std::unique_ptr<TUpdateWorker> ended(std::exchange(worker, nullptr));
+    ended->wait();
+    ui->pbHint->setRange(0, 1000);
+    ui->pbHint->setValue(0);
+    if (ended->Cancelled) {
+        RemoveUpdateFiles();
+        SetButtons(true, false, true);
+    } else if (ended->Updated) {
+        RememberSource(ended->Source);
+        ShowHint("更新提示：更新完毕");
+        SetButtons(true, false, true);
+    } else if (!ended->ArchiveFile.empty()) {
+        InstallArchive(ended->ArchiveFile, ended->Source);
+        return;
+    } else {
+        RemoveUpdateFiles();
+        ShowHint(ended->GuideFault ? "更新提示：更新文件有误，节目表未改变" : "更新提示：下载失败",
+                 ended->Cause);
+        SetButtons(true, false, true);
+    }
+    if (closePending)
+        QMetaObject::invokeMethod(
+            this, [this] { done(1); }, Qt::QueuedConnection);
+}
+
+// Stops a running source and waits for its end in a local loop (its thread
+// hands nothing over, but its end is an event like any other).
+void TFrmUpdate::StopWorker() {
+    if (!worker) return;
+    workerProgress.stop();
+    disconnect(worker, nullptr, this, nullptr);
+    worker->Stop = true;
+    QEventLoop loop;
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    if (!worker->isFinished()) loop.exec();
+    worker->wait();
+    delete std::exchange(worker, nullptr);
 }
 
 // The bar's range, then its position. Going through position 0 first, as a
@@ -125,14 +295,20 @@ void TFrmUpdate::HttpProgress(QObject*, std::int32_t TotalSize, std::int32_t Cur
 }
 
 void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
+    InstallArchive(UpdateArchivePath(), "");
+}
+
+void TFrmUpdate::InstallArchive(const std::string& archive, const std::string& source) {
     if (extracting) return; // one extraction at a time
     ui->pbHint->setValue(0);
-    ui->lbHint->setText("更新提示：解压缩更新文件...");
+    ShowHint("更新提示：解压缩更新文件...");
     extracting = true;
     std::string buildError;
-    const bool updated = InstallUpdate(buildError);
+    const bool updated = InstallUpdate(archive, buildError);
     extracting = false;
-    ui->lbHint->setText(updated ? "更新提示：更新完毕" : "更新提示：更新文件有误，节目表未改变");
+    if (updated) RememberSource(source);
+    ShowHint(updated ? "更新提示：更新完毕" : "更新提示：更新文件有误，节目表未改变",
+             updated ? std::string() : archiveCause);
     SetButtons(true, false, true);
     if (!buildError.empty()) QMessageBox::critical(this, "Vimbrel", QString::fromUtf8(buildError));
     // A close pressed meanwhile takes effect now that the update is over.
@@ -145,16 +321,23 @@ void TFrmUpdate::HttpDoneFile(QObject*, const std::string&, std::int32_t) {
 // entry came out whole, builds the new schedule in one go, letting events run
 // between stations. Anything else keeps the old schedule, byte for byte, and
 // removes what the archive left.
-bool TFrmUpdate::InstallUpdate(std::string& buildError) {
+bool TFrmUpdate::InstallUpdate(const std::string& archive, std::string& buildError) {
     extraction = {};
+    archiveCause.clear();
     // The new archive's stations only, none left from an earlier update; and
     // only the station folder's entries: nothing else beside the program (the
     // schedule itself, the program's own files) is an archive's to replace.
     const bool emptied =
         !platform::DirectoryExists(StationFolderPath()) || DeleteFolder(StationFolderPath());
-    if (emptied)
-        ExtractArchive(UnZip1, UpdateArchivePath(), ExtractionFolder(),
-                       StationFolderName() + "\\*");
+    if (emptied) ExtractArchive(UnZip1, archive, ExtractionFolder(), StationFolderName() + "\\*");
+    if (!emptied)
+        archiveCause = "无法清空 " + StationFolderPath();
+    else if (!StartsLikeAZip(archive))
+        archiveCause = "更新文件不是 ZIP 文件";
+    else if (!extraction.sound)
+        archiveCause = "更新文件已损坏";
+    else if (extraction.files == 0)
+        archiveCause = "更新文件的“" + StationFolderName() + "”中没有节目文件";
     if (emptied && extraction.files > 0 && extraction.sound) {
         try {
             BuildScheduleFile(StationFolderPath(), "*.*", ScheduleFilePath(), platform::Now(),
@@ -196,13 +379,15 @@ void TFrmUpdate::HttpError(QObject*) {
     if (downloadCancelled) return;
     RemoveUpdateFiles(); // a partial archive is of no use
     ui->pbHint->setValue(0);
-    ui->lbHint->setText("更新提示：下载失败");
+    ShowHint("更新提示：下载失败",
+             DownloadCause(HttpGet->LastError, HttpGet->LastStatus, HttpGet->LastHost));
     SetButtons(true, false, true);
 }
 
 void TFrmUpdate::btnCancelClick() {
     downloadCancelled = true;
     if (HttpGet) HttpGet->AbortDownload();
+    if (worker) worker->Stop = true;
     SetButtons(true, false, true);
 }
 
@@ -218,6 +403,7 @@ void TFrmUpdate::done(int result) {
         return;
     }
     closed = true;
+    StopWorker(); // a stopped source may still be ending
     FormClose();
     QDialog::done(result);
 }
@@ -227,5 +413,6 @@ void TFrmUpdate::FormClose() {
 }
 
 void TFrmUpdate::FormDestroy() {
+    StopWorker();
     HttpGet.reset();
 }

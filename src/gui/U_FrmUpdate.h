@@ -1,16 +1,21 @@
 // The update dialog: downloads showtime.zip, extracts it beside the program
 // and, once every entry has come out whole, rebuilds lastsch.sch from the
 // station folder; a failed download or a damaged archive leaves the old
-// schedule as it was.
+// schedule as it was. A source the user names (an address or a file, of an
+// XMLTV guide or an archive) is read by TUpdateWorker instead.
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/TUnZip.h"
 #include "http/U_HttpGet.h"
+
+class TUpdateWorker;
 
 namespace Ui {
 class TFRMUPDATE;
@@ -45,6 +50,15 @@ public:
 
     // The update server's host; the program's build setting by default.
     static std::string UpdateHost();
+    // How long a source's server may take to answer or to send anything
+    // (slower than 100 bytes a second counts as nothing).
+    long SourceTimeoutMs = 30000;
+    // The last five sources updated from, the latest first; the first is
+    // preselected.
+    static std::vector<std::string> RecentSources();
+    void btnSourceClick();
+    // Whether a source's worker is running (also a stopped one not yet ended).
+    bool SourceRunning() const { return worker != nullptr; }
 
 protected:
     // The close button is the only way out: Escape does nothing.
@@ -56,7 +70,16 @@ private:
     void PrepareUpdate();
     void RemoveUpdateFiles();
     void SetButtons(bool update, bool cancel, bool close);
-    bool InstallUpdate(std::string& buildError);
+    bool InstallUpdate(const std::string& archive, std::string& buildError);
+    void StartSource(const std::string& source);
+    void ShowWorkerProgress();
+    void WorkerEnd();
+    void StopWorker();
+    void ShowHint(const QString& hint, const std::string& cause = {});
+    void RememberSource(const std::string& source);
+    // Extracts and builds archive; the source it came from is remembered
+    // when that updated the schedule.
+    void InstallArchive(const std::string& archive, const std::string& source);
 
     // What the running extraction's events have told: an update goes in only
     // when it gave at least one file and every entry passed, with nothing
@@ -69,4 +92,8 @@ private:
     bool downloadCancelled = false; // the failure that follows is the user's doing
     bool closePending = false;
     bool closed = false;
+    TUpdateWorker* worker = nullptr;
+    QTimer workerProgress;
+    std::string archiveCause; // why the archive just extracted is refused
+    int hintHeight = 0;       // the hint's designed height, before a cause shows
 };

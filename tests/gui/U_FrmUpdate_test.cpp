@@ -347,11 +347,14 @@ TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
         std::string status = "HTTP/1.0 200 OK";
         std::string proxy = ""; // "": the test server
         std::string hint;
+        std::string cause = ""; // a part of the line below the hint
     } cases[] = {
         {"server down", "", "HTTP/1.0 200 OK", "127.0.0.1:" + std::to_string(closedPort),
-         downloadFailed},
-        {"not found", "<html>gone</html>", "HTTP/1.0 404 Not Found", "", downloadFailed},
-        {"not a ZIP", "<html>this is not an archive</html>", "HTTP/1.0 200 OK", "", badArchive},
+         downloadFailed, "没有应答"},
+        {"not found", "<html>gone</html>", "HTTP/1.0 404 Not Found", "", downloadFailed,
+         "回答 HTTP 404"},
+        {"not a ZIP", "<html>this is not an archive</html>", "HTTP/1.0 200 OK", "", badArchive,
+         "更新文件不是 ZIP 文件"},
         {"a damaged entry", Damaged(Zip(3), 2), "HTTP/1.0 200 OK", "", badArchive},
         {"cut short", CutBefore(Zip(5), 4), "HTTP/1.0 200 OK", "", badArchive},
         {"a run that ends in an error", RunEndsMidway(), "HTTP/1.0 200 OK", "", badArchive},
@@ -360,7 +363,7 @@ TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
         {"damaged, with a schedule of its own",
          Damaged(ZipWith(3, {{"lastsch.sch", "not a schedule"}}), 2), "HTTP/1.0 200 OK", "",
          badArchive},
-        {"no station at all", ZipWith(0, {}), "HTTP/1.0 200 OK", "", badArchive},
+        {"no station at all", ZipWith(0, {}), "HTTP/1.0 200 OK", "", badArchive, "中没有节目文件"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -372,7 +375,12 @@ TEST_F(UpdateDialog, AFailedUpdateChangesNothing) {
         TFrmUpdate dialog;
         dialog.ui->btnUpdate->click();
         ASSERT_TRUE(Finished(dialog));
-        EXPECT_EQ(dialog.ui->lbHint->text().toStdString(), c.hint);
+        // The hint, and why below it.
+        const QStringList lines = dialog.ui->lbHint->text().split('\n');
+        ASSERT_EQ(lines.size(), 2);
+        EXPECT_EQ(lines[0].toStdString(), c.hint);
+        EXPECT_NE(lines[1].toStdString().find(c.cause), std::string::npos)
+            << lines[1].toStdString();
         EXPECT_TRUE(dialog.ui->btnUpdate->isEnabled());
         EXPECT_FALSE(dialog.ui->btnCancel->isEnabled());
         EXPECT_TRUE(dialog.ui->btnClose->isEnabled());
