@@ -1,12 +1,14 @@
 #include "gui/U_FrmMain.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 #include <filesystem>
 
 #include "gui/U_FrmAbout.h"
 #include "gui/U_FrmMainControls.h"
+#include "gui/U_FrmMainFreshness.h"
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
 #include "gui/U_MainFunGuiFit.h"
@@ -117,7 +119,9 @@ void TFrmMain::SetUpControls() {
     gaugeLayout->setContentsMargins(0, 2, 0, 2);
     gaugeLayout->addWidget(ui->Gauge1);
     ui->TBXStatusBar1->addWidget(gaugePanel);
-    ui->TBXStatusBar1->addWidget(new QWidget(ui->TBXStatusBar1), 1);
+    freshness = new QLabel(ui->TBXStatusBar1);
+    freshness->setObjectName("FreshnessPanel");
+    ui->TBXStatusBar1->addWidget(freshness, 1);
     ui->Gauge1->hide();
     FitToText(this);
 }
@@ -165,6 +169,7 @@ void TFrmMain::FormShow() {
         if (std::filesystem::is_regular_file(ScheduleFilePath(), error)) {
             TFlagScope quiet(selectingInCode);
             LoadStationList(*schedule, ui->lbTvSets, ui->lbPos);
+            ShowFreshness();
             return;
         }
         QMessageBox box(QMessageBox::NoIcon, "提示", "第一次使用时候，请进行节目更新",
@@ -191,6 +196,14 @@ void TFrmMain::ShowSelectedStation() {
         ~HideGauge() { gauge->hide(); }
     } hide{ui->Gauge1};
     ShowStation(*schedule, ui->lbTvSets, ui->lbPos, ui->Gauge1, ui->Panel4, model);
+    ShowFreshness();
+}
+
+void TFrmMain::ShowFreshness() {
+    freshness->setText(schedule && schedule->HasFile()
+                           ? FreshnessText(schedule->Header.BuildTime, LastDateOnShow(*model),
+                                           QDate::currentDate())
+                           : QString());
 }
 
 void TFrmMain::ClearStation() {
@@ -201,6 +214,7 @@ void TFrmMain::ClearStation() {
     }
     model->SetRows({});
     ui->Panel4->setText(StationCaption);
+    ShowFreshness();
 }
 
 void TFrmMain::TBXItem7Click() {

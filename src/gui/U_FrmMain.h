@@ -68,6 +68,9 @@ private:
     void ShowSelectedStation();
     // Empties both lists, the table and the caption.
     void ClearStation();
+    // The status bar's second panel: when the schedule was built, or that
+    // the station on show has run out of days.
+    void ShowFreshness();
     // Runs a handler's body; a failure is shown in a message box and ends it.
     void Guarded(const std::function<void()>& body);
 
@@ -76,4 +79,5 @@ private:
     TScheduleTableModel* model = nullptr;
     std::array<QIcon, 2> images;
     bool selectingInCode = false; // a selection the program makes raises no click
+    QLabel* freshness = nullptr;
 };
