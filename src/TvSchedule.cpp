@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "gui/U_FrmMain.h"
+#include "gui/U_MainFunGuiLanguage.h"
 #include "http/WinInet.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Vimbrel");
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QApplication::setDesktopFileName("org.vimbrel.Vimbrel");
+    SpeakChinese(app);
     TFrmMain frmMain;
     frmMain.showMaximized();
     frmMain.FormShow();
