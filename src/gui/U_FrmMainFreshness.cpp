@@ -15,12 +15,6 @@ QDateTime FromDays(double days) {
     return QDateTime(date, QTime(0, 0)).addSecs(qint64(minutes) * 60);
 }
 
-int Digits2(std::string_view text, std::size_t at) {
-    const char a = text[at], b = text[at + 1];
-    if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
-    return (a - '0') * 10 + (b - '0');
-}
-
 } // namespace
 
 QString FreshnessText(double buildTime, const QDate& lastDate, const QDate& today) {
@@ -30,10 +24,8 @@ QString FreshnessText(double buildTime, const QDate& lastDate, const QDate& toda
 }
 
 QDate StationDate(std::string_view text) {
-    if (text.size() < 8 || text[2] != '/' || text[5] != '/') return {};
-    const int year = Digits2(text, 0), month = Digits2(text, 3), day = Digits2(text, 6);
-    if (year < 0 || month < 0 || day < 0) return {};
-    return QDate(2000 + year, month, day);
+    if (text.size() != 10) return {};
+    return QDate::fromString(QString::fromLatin1(text.data(), 10), "yyyy-MM-dd");
 }
 
 QDate LastDateOnShow(const TScheduleTableModel& model) {

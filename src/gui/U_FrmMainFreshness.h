@@ -12,7 +12,7 @@ class TScheduleTableModel;
 // 30 December 1899, local); "节目表已过期，请更新节目表" once today is past
 // lastDate, the last day the station on show has (none: no such word).
 QString FreshnessText(double buildTime, const QDate& lastDate, const QDate& today);
-// A station text's date ("yy/mm/dd", this century), or an invalid date.
+// A row's date as the table holds it ("2026-12-15"), or an invalid date.
 QDate StationDate(std::string_view text);
 // The last day of the rows on show, or an invalid date when there are none.
 QDate LastDateOnShow(const TScheduleTableModel& model);
