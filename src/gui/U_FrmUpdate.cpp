@@ -24,11 +24,11 @@
 namespace {
 
 const char* const UpdatePath = "/download/showtime.zip";
-// Under the program's own key: the source last updated from, and the ones
-// before it.
-const char* const SourceValue = "GuideSource";
-const char* const RecentValue = "RecentSource";
-constexpr int RecentCount = 5;
+// Under the program's own key, one line each: the source last updated from
+// (empty: the build's server), then the others used before it. One value,
+// so that remembering costs one write of the hive.
+const char* const SourcesValue = "GuideSources";
+constexpr std::size_t RecentCount = 5;
 
 bool StartsLikeAZip(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -43,16 +43,18 @@ std::vector<std::string> TFrmUpdate::RecentSources() {
     try {
         platform::TRegistry registry;
         if (!registry.KeyExists(platform::VimbrelKey) ||
-            !registry.OpenKey(platform::VimbrelKey, false))
+            !registry.OpenKey(platform::VimbrelKey, false) || !registry.ValueExists(SourcesValue))
             return sources;
-        if (!registry.ValueExists(SourceValue)) return sources;
-        sources.push_back(registry.ReadString(SourceValue));
-        for (int i = 1; i <= RecentCount; ++i) {
-            const std::string name = RecentValue + std::to_string(i);
-            if (!registry.ValueExists(name)) break;
-            const std::string source = registry.ReadString(name);
-            if (source != sources.front() && sources.size() < RecentCount)
-                sources.push_back(source);
+        const std::string lines = registry.ReadString(SourcesValue);
+        std::size_t named = 0;
+        for (std::size_t from = 0; from <= lines.size() && named < RecentCount;) {
+            std::size_t to = lines.find('\n', from);
+            if (to == std::string::npos) to = lines.size();
+            const std::string source = lines.substr(from, to - from);
+            from = to + 1;
+            if (!sources.empty() && (source.empty() || source == sources.front())) continue;
+            sources.push_back(source);
+            if (!source.empty()) ++named;
         }
     } catch (const platform::ERegistryException&) {
         // A value of the wrong type: nothing remembered.
@@ -63,21 +65,16 @@ std::vector<std::string> TFrmUpdate::RecentSources() {
 // The latest source first, then the others used before it (an empty source,
 // the build's own server, is preselected but not listed).
 void TFrmUpdate::RememberSource(const std::string& source) {
-    std::vector<std::string> recent;
-    if (!source.empty()) recent.push_back(source);
-    for (const std::string& s : RecentSources())
-        if (!s.empty() && s != source && recent.size() < RecentCount) recent.push_back(s);
+    std::string lines = source;
+    std::size_t named = source.empty() ? 0 : 1;
+    for (const std::string& s : RecentSources()) {
+        if (s.empty() || s == source || named == RecentCount) continue;
+        lines += "\n" + s;
+        ++named;
+    }
     try {
         platform::TRegistry registry;
-        if (!registry.OpenKey(platform::VimbrelKey, true)) return;
-        registry.WriteString(SourceValue, source);
-        for (int i = 1; i <= RecentCount; ++i) {
-            const std::string name = RecentValue + std::to_string(i);
-            if (std::size_t(i) <= recent.size())
-                registry.WriteString(name, recent[std::size_t(i) - 1]);
-            else
-                registry.DeleteValue(name);
-        }
+        if (registry.OpenKey(platform::VimbrelKey, true)) registry.WriteString(SourcesValue, lines);
     } catch (const platform::ERegistryException&) {
         // Not remembered; the update itself stands.
     }
@@ -221,6 +218,7 @@ void TFrmUpdate::StartSource(const std::string& source) {
     worker->UseProxy = HttpGet->UseProxy;
     worker->ProxyServer = HttpGet->ProxyServer;
     worker->TimeoutMs = SourceTimeoutMs;
+    worker->AfterUpdate = [source] { RememberSource(source); };
     connect(worker, &QThread::finished, this, &TFrmUpdate::WorkerEnd);
     ui->pbHint->setRange(0, 1000);
     ui->pbHint->setValue(0);
@@ -254,7 +252,6 @@ void TFrmUpdate::WorkerEnd() {
         RemoveUpdateFiles();
         SetButtons(true, false, true);
     } else if (ended->Updated) {
-        RememberSource(ended->Source);
         ShowHint("更新提示：更新完毕");
         SetButtons(true, false, true);
     } else if (!ended->ArchiveFile.empty()) {

@@ -56,6 +56,8 @@ public:
     // The last five sources updated from, the latest first; the first is
     // preselected.
     static std::vector<std::string> RecentSources();
+    // Puts source first among them, for the next time.
+    static void RememberSource(const std::string& source);
     void btnSourceClick();
     // Whether a source's worker is running (also a stopped one not yet ended).
     bool SourceRunning() const { return worker != nullptr; }
@@ -76,7 +78,6 @@ private:
     void WorkerEnd();
     void StopWorker();
     void ShowHint(const QString& hint, const std::string& cause = {});
-    void RememberSource(const std::string& source);
     // Extracts and builds archive; the source it came from is remembered
     // when that updated the schedule.
     void InstallArchive(const std::string& archive, const std::string& source);

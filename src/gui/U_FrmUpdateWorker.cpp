@@ -219,4 +219,5 @@ void TUpdateWorker::Finish(TSink& sink) {
         ++Done;
     });
     Updated = true;
+    if (AfterUpdate) AfterUpdate();
 }

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,9 @@ public:
     long TimeoutMs = 30000; // to connect, and the longest wait for a byte
     // Slower than this many bytes a second for TimeoutMs fails too.
     long LowSpeedBytes = 100;
+    // Runs on this thread once a guide is in the schedule file (remembering
+    // the source writes a file: the GUI thread need not wait for that).
+    std::function<void()> AfterUpdate;
 
     // Read while it runs; bytes of the total (0 when unknown) or stations.
     std::atomic<int> Stage{stDownload};
