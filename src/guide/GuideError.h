@@ -35,7 +35,9 @@ public:
 // Bounds that keep a hostile or mistaken source from taking the machine's
 // memory or time: real guides of 1,500 channels hold about 40 MB of XML.
 inline constexpr long long MaxGuideBytes = 1LL << 30;
-inline constexpr long long MaxWindowBytes = 192LL << 20; // programmes kept for the window
+// The programmes kept for the window: a real week of 1,500 channels holds
+// about 6 MB of them; their station texts take as much again.
+inline constexpr long long MaxWindowBytes = 64LL << 20;
 inline constexpr std::size_t MaxTextBytes = 64 * 1024;
 // XML guides deflate 5 to 20 times; past 64 MB, 200 times is no guide.
 inline constexpr long long BombCheckBytes = 64LL << 20;
