@@ -15,6 +15,7 @@
 
 #include "../guide/GuideTestSupport.h"
 #include "../http/TestHttpServer.h"
+#include "../http/TestTlsServer.h"
 #include "SampleGuide.h"
 #include "gui/U_FrmUpdate.h"
 #include "guide/GuidePacker.h"
@@ -237,6 +238,7 @@ TEST_F(UpdateSource, BadSourcesSayWhyAndChangeNothing) {
     trickle.pieceSize = 1;
     trickle.pieceDelayMs = 100; // 10 bytes a second
     server.SetReplyFor("/slow.xml.gz", trickle);
+    TestTlsServer untrusted;
     TestReply missing;
     missing.statusLine = "HTTP/1.1 404 Not Found";
     server.SetReplyFor("/missing.xml", missing);
@@ -256,6 +258,9 @@ TEST_F(UpdateSource, BadSourcesSayWhyAndChangeNothing) {
         {"no server", "http://127.0.0.1:" + std::to_string(closedPort) + "/g.xml", failed,
          "服务器 127.0.0.1 没有应答"},
         {"an HTTP status", Url("/missing.xml"), failed, "回答 HTTP 404"},
+        {"an untrusted certificate",
+         "https://127.0.0.1:" + std::to_string(untrusted.Port()) + "/guide.xml", failed,
+         "服务器 127.0.0.1 的证书不受信任"},
         {"nothing this week", files.file("old.xml"), bad, "最后一天是 2005-03-14"},
         {"no such file", files.file("none.xml"), failed, "无法读取文件 " + files.file("none.xml")},
         {"neither guide nor archive", files.file("notes.txt"), bad, "既不是 XMLTV 节目表"},
