@@ -1,13 +1,13 @@
 #include "gui/U_FrmUpdate.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <algorithm>
 #include <fstream>
 #include <memory>
 #include <utility>
-#include <QEventLoop>
-#include <QFileDialog>
-#include <QMessageBox>
 
 #include "gui/U_FrmUpdateCause.h"
 #include "gui/U_FrmUpdateWorker.h"

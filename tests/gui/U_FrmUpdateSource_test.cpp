@@ -320,6 +320,11 @@ TEST_F(UpdateSource, TheSourceFieldHasItsLabelAndShortcut) {
     EXPECT_EQ(dialog.ui->lbSource->buddy(), dialog.ui->cbSource);
     EXPECT_TRUE(dialog.ui->cbSource->isEditable());
     EXPECT_TRUE(dialog.ui->btnSource->isVisible());
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.ui->btnClose->setFocus();
+    QTest::keyClick(&dialog, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(dialog.ui->cbSource->hasFocus());
 }
 
 } // namespace
