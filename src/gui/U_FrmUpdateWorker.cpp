@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -171,23 +172,28 @@ void TUpdateWorker::FromUrl(TSink& sink) {
 }
 
 void TUpdateWorker::FromFile(TSink& sink) {
-    std::unique_ptr<std::FILE, FileClose> in(std::fopen(Source.c_str(), "rb"));
+    // A file's address, as a file manager copies it, names the file.
+    const std::string path =
+        platform::SameTextAscii(std::string_view(Source).substr(0, 7), "file://")
+            ? QUrl(QString::fromStdString(Source)).toLocalFile().toStdString()
+            : Source;
+    std::unique_ptr<std::FILE, FileClose> in(std::fopen(path.c_str(), "rb"));
     struct stat st;
-    if (!in || fstat(fileno(in.get()), &st) != 0) throw EFailure{FileCause(Source, errno), false};
-    if (S_ISDIR(st.st_mode)) throw EFailure{FileCause(Source, EISDIR), false};
+    if (!in || fstat(fileno(in.get()), &st) != 0) throw EFailure{FileCause(path, errno), false};
+    if (S_ISDIR(st.st_mode)) throw EFailure{FileCause(path, EISDIR), false};
     Total = st.st_size;
     std::string chunk(ChunkSize, '\0');
     std::size_t n = std::fread(chunk.data(), 1, chunk.size(), in.get());
     // An archive is extracted where it is: only its first bytes are read here.
     if (SniffSource(std::string_view(chunk.data(), n)) == TSourceKind::Archive) {
-        ArchiveFile = Source;
+        ArchiveFile = path;
         return;
     }
     for (; n > 0; n = std::fread(chunk.data(), 1, chunk.size(), in.get())) {
         sink.Take(std::string_view(chunk.data(), n));
         Done += std::int64_t(n);
     }
-    if (std::ferror(in.get())) throw EFailure{FileCause(Source, errno), false};
+    if (std::ferror(in.get())) throw EFailure{FileCause(path, errno), false};
     sink.End();
 }
 

@@ -140,7 +140,8 @@ TEST_F(UpdateSource, AGuideFromAServerOrAFileBecomesTheSchedule) {
     ASSERT_EQ(expected.size(), 12u);
     Serve("/guide.xml.gz", Gzip(xml));
     WriteAll(files.file("guide.xml"), xml);
-    for (const std::string& source : {Url("/guide.xml.gz"), files.file("guide.xml")}) {
+    const std::string fileUrl = "file://" + files.file("guide.xml");
+    for (const std::string& source : {Url("/guide.xml.gz"), files.file("guide.xml"), fileUrl}) {
         SCOPED_TRACE(source);
         std::filesystem::remove(ScheduleFilePath());
         {
@@ -161,9 +162,10 @@ TEST_F(UpdateSource, AGuideFromAServerOrAFileBecomesTheSchedule) {
         TFrmUpdate again;
         EXPECT_EQ(again.ui->cbSource->currentText().toStdString(), source);
     }
-    // Both are offered, the latest first.
+    // All are offered, the latest first.
     const std::vector<std::string> recent = TFrmUpdate::RecentSources();
-    EXPECT_EQ(recent, (std::vector<std::string>{files.file("guide.xml"), Url("/guide.xml.gz")}));
+    EXPECT_EQ(recent, (std::vector<std::string>{fileUrl, files.file("guide.xml"),
+                                                Url("/guide.xml.gz")}));
 }
 
 // An archive named as a source takes the archive's road, from a server or
