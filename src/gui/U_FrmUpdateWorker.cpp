@@ -1,9 +1,9 @@
 #include "gui/U_FrmUpdateWorker.h"
 
-#include <cerrno>
-#include <charconv>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <optional>

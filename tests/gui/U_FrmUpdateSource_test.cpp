@@ -164,8 +164,8 @@ TEST_F(UpdateSource, AGuideFromAServerOrAFileBecomesTheSchedule) {
     }
     // All are offered, the latest first.
     const std::vector<std::string> recent = TFrmUpdate::RecentSources();
-    EXPECT_EQ(recent, (std::vector<std::string>{fileUrl, files.file("guide.xml"),
-                                                Url("/guide.xml.gz")}));
+    EXPECT_EQ(recent,
+              (std::vector<std::string>{fileUrl, files.file("guide.xml"), Url("/guide.xml.gz")}));
 }
 
 // An archive named as a source takes the archive's road, from a server or
