@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "http/HttpGetFixture.h"
+#include "http/WinInet.h"
 #include "support/ScopedEnv.h"
 
 namespace {
@@ -167,6 +168,42 @@ TEST_F(HttpGet, ConnectionThatFailsAltogetherIsAnErrorInTextModeToo) {
         EXPECT_FALSE(std::filesystem::exists(target)) << url;
     }
     EXPECT_TRUE(server.Requests().empty());
+}
+
+// Before OnError runs, the component tells why: the HTTP status of the
+// response, or the WinInet error of a server that never answered, and the host.
+TEST_F(HttpGet, AFailureTellsItsStatusOrErrorAndHost) {
+    int closedPort = 0;
+    {
+        TestHttpServer gone;
+        closedPort = gone.Port();
+    }
+    const struct {
+        const char* name;
+        const char* status; // of the reply; null: the proxy is a closed port
+        std::uint32_t error;
+        int httpStatus;
+    } cases[] = {
+        {"not found", "HTTP/1.0 404 Not Found", 0, 404},
+        {"server error", "HTTP/1.0 503 Service Unavailable", 0, 503},
+        {"no answer", nullptr, platform::ERROR_INTERNET_CANNOT_CONNECT, 0},
+    };
+    for (const auto& c : cases) {
+        TestReply r;
+        if (c.status) r.statusLine = c.status;
+        server.SetReply(r);
+        http.ProxyServer = c.status ? server.Address() : "127.0.0.1:" + std::to_string(closedPort);
+        std::uint32_t error = 1;
+        int status = -1;
+        http.OnError = [&](QObject*) {
+            error = http.LastError;
+            status = http.LastStatus;
+        };
+        http.StartDownload();
+        EXPECT_EQ(error, c.error) << c.name;
+        EXPECT_EQ(status, c.httpStatus) << c.name;
+        EXPECT_EQ(http.LastHost, "somehost") << c.name;
+    }
 }
 
 TEST_F(HttpGet, UnwritableFileIsAnError) {
