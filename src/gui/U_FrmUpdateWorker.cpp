@@ -124,7 +124,7 @@ void TUpdateWorker::run() {
         Cause = f.cause;
         GuideFault = f.guideFault;
     } catch (const std::exception& e) {
-        Cause = e.what(); // the schedule file's own message
+        Cause = e.what(); // memory, a thread: the update could not run
     }
     if (Stop && !Updated) Cancelled = true;
     if (!ArchiveFile.empty() && Cancelled) ArchiveFile.clear();
@@ -220,10 +220,14 @@ void TUpdateWorker::Finish(TSink& sink) {
     Stage = stBuild;
     Total = std::int64_t(stations.size());
     Done = 0;
-    BuildScheduleFile(stations, SchedulePath, platform::Now(), [this] {
-        if (Stop) throw ECancelled{};
-        ++Done;
-    });
+    try {
+        BuildScheduleFile(stations, SchedulePath, platform::Now(), [this] {
+            if (Stop) throw ECancelled{};
+            ++Done;
+        });
+    } catch (const std::exception& e) {
+        throw EFailure{e.what(), true}; // the schedule file's own message: it stays as it was
+    }
     Updated = true;
     if (AfterUpdate) AfterUpdate();
 }

@@ -290,6 +290,22 @@ TEST_F(UpdateSource, BadSourcesSayWhyAndChangeNothing) {
     }
 }
 
+// A schedule that cannot be replaced (here held open) is said below the hint,
+// and stays.
+TEST_F(UpdateSource, AScheduleThatCannotBeReplacedIsSaidAndKept) {
+    BuildScheduleFile(program.file("none"), "*.*", ScheduleFilePath(), 1.0);
+    const std::string before = ReadAll(ScheduleFilePath());
+    WriteAll(files.file("guide.xml"), SampleGuideXml(2));
+    TFrmUpdate dialog;
+    {
+        TScheduleObject holder(ScheduleFilePath(), TScheduleObject::fmOpen);
+        Update(dialog, files.file("guide.xml"));
+    }
+    EXPECT_EQ(dialog.ui->lbHint->text(), "更新提示：更新文件有误，节目表未改变\n无法创建文件");
+    EXPECT_EQ(ReadAll(ScheduleFilePath()), before);
+    EXPECT_FALSE(std::filesystem::exists(ScheduleFilePath() + ".new"));
+}
+
 // Cancel stops a source that is still arriving; the old schedule stays and
 // the dialog is ready for another go.
 TEST_F(UpdateSource, CancelStopsASourceAndKeepsTheSchedule) {
