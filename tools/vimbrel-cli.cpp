@@ -16,6 +16,7 @@
 #include "platform/Files.h"
 #include "schedule/U_MainFunBuild.h"
 #include "schedule/U_MainFunFolder.h"
+#include "schedule/U_MainFunOnAir.h"
 #include "schedule/U_MainFunSearch.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
@@ -141,6 +142,47 @@ int Search(const TArguments& a) {
     return 0;
 }
 
+// The instant of --at, local time, or now.
+QDateTime NowArgument(const TArguments& a) {
+    if (!a.Has("--at")) return QDateTime::currentDateTime();
+    const QString text = QString::fromLocal8Bit(a.Value("--at"));
+    const QDateTime at = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!at.isValid())
+        throw EUsageError("--at wants YYYY-MM-DD HH:MM, not '" + a.Value("--at") + "'");
+    return at;
+}
+
+// One line per station, in file order: the programme on air and the next one,
+// each as its start and title, empty where there is none.
+int Now(const TArguments& a) {
+    gbkOutput = a.Has("--gbk");
+    const QDateTime at = NowArgument(a);
+    std::unique_ptr<TScheduleObject> holder;
+    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
+    TRecords records;
+    std::string text;
+    const auto start = [](const TStationWeek& week, int row) {
+        return row < 0 ? std::string()
+                       : week.Starts[std::size_t(row)]
+                             ->toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                             .toStdString();
+    };
+    const auto title = [](const TStationWeek& week, int row) {
+        return row < 0 ? std::string_view() : std::string_view(week.Titles[std::size_t(row)]);
+    };
+    for (const TStationEntry& s : ReadStationIndex(schedule)) {
+        if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text)) {
+            records.Flush();
+            Fail("cannot read the station " + Out(s.Name));
+        }
+        const TStationWeek week = StationWeek(text);
+        const TOnAir onAir = OnAirAt(week.Starts, at);
+        records.Add({s.Name, start(week, onAir.Current), title(week, onAir.Current),
+                     start(week, onAir.Next), title(week, onAir.Next)});
+    }
+    return 0;
+}
+
 // Prints one line per entry end and per error, then the count of files.
 int Extract(const TArguments& a) {
     archive::TUnZip unzip;
@@ -205,6 +247,10 @@ const TTool& Tool() {
             {"list FILE", "list the stations of a schedule file: name, record offset", List},
             {"show FILE STATION", "list a station's programmes: date, weekday, time, title", Show},
             {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
+            {"now FILE [--at \"YYYY-MM-DD HH:MM\"]",
+             "list what is on air on every station, and what comes next: station, start, title, "
+             "next start, next title (--at: at that local time instead of now)",
+             Now},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
             {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",

@@ -30,26 +30,27 @@ std::optional<QTime> RowStartTime(std::string_view time) {
     return QTime(hour, minute);
 }
 
-TProgrammeStarts ProgrammeStarts(const std::vector<ScheduleRow>& rows) {
-    TProgrammeStarts starts(rows.size());
-    // The date the rows before were under, the last time of day met under it,
-    // and whether the listing has run past midnight within it.
-    const std::string* lastDate = nullptr;
-    std::optional<QTime> lastTime;
-    bool pastMidnight = false;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::optional<QDate> date = RowStartDate(rows[i].Date);
-        const std::optional<QTime> time = RowStartTime(rows[i].Time);
-        if (!date || !time) continue;
-        if (!lastDate || *lastDate != rows[i].Date) {
-            lastDate = &rows[i].Date;
-            lastTime.reset();
-            pastMidnight = false;
-        }
-        if (lastTime && *time < *lastTime) pastMidnight = true;
-        lastTime = time;
-        starts[i] = QDateTime(pastMidnight ? date->addDays(1) : *date, *time);
+std::optional<QDateTime> TProgrammeStartReader::Next(std::string_view dateText,
+                                                     std::string_view timeText) {
+    const std::optional<QDate> date = RowStartDate(dateText);
+    const std::optional<QTime> time = RowStartTime(timeText);
+    if (!date || !time) return std::nullopt;
+    if (lastDate != dateText) {
+        lastDate = dateText;
+        lastTime.reset();
+        pastMidnight = false;
     }
+    if (lastTime && *time < *lastTime) pastMidnight = true;
+    lastTime = time;
+    return QDateTime(pastMidnight ? date->addDays(1) : *date, *time);
+}
+
+TProgrammeStarts ProgrammeStarts(const std::vector<ScheduleRow>& rows) {
+    TProgrammeStarts starts;
+    starts.reserve(rows.size());
+    TProgrammeStartReader reader;
+    for (const ScheduleRow& row : rows)
+        starts.push_back(reader.Next(row.Date, row.Time));
     return starts;
 }
 
@@ -80,4 +81,14 @@ TOnAir OnAirAt(const TProgrammeStarts& starts, const QDateTime& at) {
             break;
         }
     return onAir;
+}
+
+TStationWeek StationWeek(std::string_view text) {
+    std::vector<ScheduleRow> rows = StationRows(TextLines(text));
+    TStationWeek week;
+    week.Starts = ProgrammeStarts(rows);
+    week.Titles.reserve(rows.size());
+    for (ScheduleRow& row : rows)
+        week.Titles.push_back(std::move(row.Title));
+    return week;
 }

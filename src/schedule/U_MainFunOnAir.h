@@ -33,3 +33,22 @@ constexpr int LastProgrammeSeconds = 2 * 60 * 60;
 // real calendar day) or hh:mm (00:00 to 23:59).
 std::optional<QDate> RowStartDate(std::string_view date);
 std::optional<QTime> RowStartTime(std::string_view time);
+
+// The starts of a station's rows one after the other, by the rule of
+// ProgrammeStarts, for callers that keep the rows in another shape.
+class TProgrammeStartReader {
+public:
+    std::optional<QDateTime> Next(std::string_view date, std::string_view time);
+
+private:
+    std::string lastDate; // of the last row with a start
+    std::optional<QTime> lastTime;
+    bool pastMidnight = false;
+};
+
+// A station's week as the on-air views keep it: each row's title and start.
+struct TStationWeek {
+    std::vector<std::string> Titles; // GBK bytes
+    TProgrammeStarts Starts;
+};
+TStationWeek StationWeek(std::string_view text);
