@@ -143,42 +143,53 @@ int Search(const TArguments& a) {
 }
 
 // The instant of --at, local time, or now.
-QDateTime NowArgument(const TArguments& a) {
-    if (!a.Has("--at")) return QDateTime::currentDateTime();
+TStartMinute NowArgument(const TArguments& a) {
+    if (!a.Has("--at")) return StartMinute(QDateTime::currentDateTime());
     const QString text = QString::fromLocal8Bit(a.Value("--at"));
     const QDateTime at = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
     if (!at.isValid())
         throw EUsageError("--at wants YYYY-MM-DD HH:MM, not '" + a.Value("--at") + "'");
-    return at;
+    return StartMinute(at);
+}
+
+// A start as YYYY-MM-DD HH:MM; empty for none. From the minute's own parts:
+// a QDateTime would ask the time zone for each.
+std::string StartText(TStartMinute start) {
+    if (start == NoStart) return {};
+    const QDate day = QDate::fromJulianDay(start / 1440);
+    const int minute = int(start % 1440);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", day.year(), day.month(), day.day(),
+                  minute / 60, minute % 60);
+    return text;
 }
 
 // One line per station, in file order: the programme on air and the next one,
 // each as its start and title, empty where there is none.
 int Now(const TArguments& a) {
     gbkOutput = a.Has("--gbk");
-    const QDateTime at = NowArgument(a);
+    const TStartMinute at = NowArgument(a);
     std::unique_ptr<TScheduleObject> holder;
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     TRecords records;
-    std::string text;
-    const auto start = [](const TStationWeek& week, int row) {
-        return row < 0 ? std::string()
-                       : week.Starts[std::size_t(row)]
-                             ->toString(QStringLiteral("yyyy-MM-dd HH:mm"))
-                             .toStdString();
-    };
-    const auto title = [](const TStationWeek& week, int row) {
-        return row < 0 ? std::string_view() : std::string_view(week.Titles[std::size_t(row)]);
-    };
+    TReadAhead ahead; // the records in file order, a block at a time
+    std::string_view text;
+    TStationWeek week;
     for (const TStationEntry& s : ReadStationIndex(schedule)) {
-        if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text)) {
+        if (!schedule.ReadStation(s.Offset, ahead, text)) {
             records.Flush();
             Fail("cannot read the station " + Out(s.Name));
         }
-        const TStationWeek week = StationWeek(text);
+        ReadStationWeek(std::string(text), week);
         const TOnAir onAir = OnAirAt(week.Starts, at);
-        records.Add({s.Name, start(week, onAir.Current), title(week, onAir.Current),
-                     start(week, onAir.Next), title(week, onAir.Next)});
+        const auto start = [&](int row) {
+            return row < 0 ? std::string() : StartText(week.Starts[std::size_t(row)]);
+        };
+        const auto title = [&](int row) {
+            return row < 0 ? std::string_view() : week.Title(std::size_t(row));
+        };
+        records.Add({s.Name, start(onAir.Current), title(onAir.Current), start(onAir.Next),
+                     title(onAir.Next)});
     }
     return 0;
 }

@@ -12,6 +12,14 @@ int Digits(std::string_view text, std::size_t at, std::size_t n) {
     return value;
 }
 
+// The minute of the day of an hh:mm text, or -1.
+int MinuteOfDay(std::string_view time) {
+    if (time.size() != 5 || time[2] != ':') return -1;
+    const int hour = Digits(time, 0, 2), minute = Digits(time, 3, 2);
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return -1;
+    return hour * 60 + minute;
+}
+
 } // namespace
 
 std::optional<QDate> RowStartDate(std::string_view date) {
@@ -24,25 +32,38 @@ std::optional<QDate> RowStartDate(std::string_view date) {
 }
 
 std::optional<QTime> RowStartTime(std::string_view time) {
-    if (time.size() != 5 || time[2] != ':') return std::nullopt;
-    const int hour = Digits(time, 0, 2), minute = Digits(time, 3, 2);
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return std::nullopt;
-    return QTime(hour, minute);
+    const int minute = MinuteOfDay(time);
+    if (minute < 0) return std::nullopt;
+    return QTime(minute / 60, minute % 60);
 }
 
-std::optional<QDateTime> TProgrammeStartReader::Next(std::string_view dateText,
-                                                     std::string_view timeText) {
+TStartMinute StartMinute(const QDateTime& at) {
+    const QDateTime local = at.toLocalTime();
+    return local.date().toJulianDay() * 1440 + local.time().hour() * 60 + local.time().minute();
+}
+
+QDateTime StartDateTime(TStartMinute start) {
+    if (start == NoStart) return {};
+    const TStartMinute day = start >= 0 ? start / 1440 : -((-start + 1439) / 1440);
+    const int minute = int(start - day * 1440);
+    return QDateTime(QDate::fromJulianDay(day), QTime(minute / 60, minute % 60));
+}
+
+void TProgrammeStartReader::Date(std::string_view dateText) {
+    if (dateText == lastDate) return;
+    lastDate = dateText;
     const std::optional<QDate> date = RowStartDate(dateText);
-    const std::optional<QTime> time = RowStartTime(timeText);
-    if (!date || !time) return std::nullopt;
-    if (lastDate != dateText) {
-        lastDate = dateText;
-        lastTime.reset();
-        pastMidnight = false;
-    }
-    if (lastTime && *time < *lastTime) pastMidnight = true;
-    lastTime = time;
-    return QDateTime(pastMidnight ? date->addDays(1) : *date, *time);
+    day = date ? date->toJulianDay() * 1440 : NoStart;
+    lastTime = -1;
+    pastMidnight = false;
+}
+
+TStartMinute TProgrammeStartReader::Time(std::string_view timeText) {
+    const int minute = MinuteOfDay(timeText);
+    if (day == NoStart || minute < 0) return NoStart;
+    if (lastTime >= 0 && minute < lastTime) pastMidnight = true;
+    lastTime = minute;
+    return day + (pastMidnight ? 1440 : 0) + minute;
 }
 
 TProgrammeStarts ProgrammeStarts(const std::vector<ScheduleRow>& rows) {
@@ -61,34 +82,58 @@ std::optional<QDateTime> ProgrammeEnd(const TProgrammeStarts& starts, std::size_
     return starts[row]->addSecs(LastProgrammeSeconds);
 }
 
+TStartMinute ProgrammeEnd(const TStartMinutes& starts, std::size_t row) {
+    if (row >= starts.size() || starts[row] == NoStart) return NoStart;
+    for (std::size_t next = row + 1; next < starts.size(); ++next)
+        if (starts[next] != NoStart) return starts[next];
+    return starts[row] + LastProgrammeSeconds / 60;
+}
+
 TOnAir OnAirAt(const TProgrammeStarts& starts, const QDateTime& at) {
+    TStartMinutes minutes;
+    minutes.reserve(starts.size());
+    for (const std::optional<QDateTime>& start : starts)
+        minutes.push_back(start ? StartMinute(*start) : NoStart);
+    return OnAirAt(minutes, StartMinute(at));
+}
+
+TOnAir OnAirAt(const TStartMinutes& starts, TStartMinute at) {
     TOnAir onAir;
     // From the end, so that the first row found is the last in text order,
     // each row meeting the start of the next row that has one.
-    const QDateTime* nextStart = nullptr;
+    TStartMinute nextStart = NoStart;
     for (std::size_t i = starts.size(); i-- > 0;) {
-        if (!starts[i]) continue;
-        const QDateTime end = nextStart ? *nextStart : starts[i]->addSecs(LastProgrammeSeconds);
-        if (*starts[i] <= at && at < end) {
+        if (starts[i] == NoStart) continue;
+        const TStartMinute end =
+            nextStart != NoStart ? nextStart : starts[i] + LastProgrammeSeconds / 60;
+        if (starts[i] <= at && at < end) {
             onAir.Current = int(i);
             break;
         }
-        nextStart = &*starts[i];
+        nextStart = starts[i];
     }
     for (std::size_t i = std::size_t(onAir.Current + 1); i < starts.size(); ++i)
-        if (starts[i] && *starts[i] > at) {
+        if (starts[i] != NoStart && starts[i] > at) {
             onAir.Next = int(i);
             break;
         }
     return onAir;
 }
 
-TStationWeek StationWeek(std::string_view text) {
-    std::vector<ScheduleRow> rows = StationRows(TextLines(text));
-    TStationWeek week;
-    week.Starts = ProgrammeStarts(rows);
-    week.Titles.reserve(rows.size());
-    for (ScheduleRow& row : rows)
-        week.Titles.push_back(std::move(row.Title));
-    return week;
+void ReadStationWeek(std::string&& text, TStationWeek& week) {
+    week.Text = std::move(text);
+    week.LineSpans.clear();
+    week.Starts.clear();
+    const TLines lines = TextLines(week.Text);
+    TStationRowReader rows;
+    TProgrammeStartReader starts;
+    starts.Date(rows.CurrentDate());
+    for (std::string_view line : lines) {
+        const TStationRowReader::TLineKind kind = rows.Feed(line);
+        if (kind == TStationRowReader::lkDate) starts.Date(rows.CurrentDate());
+        if (kind != TStationRowReader::lkProgramme) continue;
+        week.LineSpans.emplace_back(std::uint32_t(line.data() - week.Text.data()),
+                                    std::uint32_t(line.size()));
+        week.Starts.push_back(starts.Time(ProgrammeTime(line)));
+    }
 }

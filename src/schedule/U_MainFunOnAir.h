@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,19 @@ TOnAir OnAirAt(const TProgrammeStarts& starts, const QDateTime& at);
 // How long the last row with a start counts as on air.
 constexpr int LastProgrammeSeconds = 2 * 60 * 60;
 
+// The same rule over starts as minutes of the local wall clock (Julian day
+// times 1440 plus the minute of the day), which compare as plain numbers: a
+// QDateTime in local time asks the time zone at every turn, which made a
+// whole schedule of 200,000 rows take seconds instead of milliseconds.
+using TStartMinute = std::int64_t;
+inline constexpr TStartMinute NoStart = INT64_MIN;
+using TStartMinutes = std::vector<TStartMinute>;
+TStartMinute StartMinute(const QDateTime& at); // at in local time, to the minute
+QDateTime StartDateTime(TStartMinute start);   // none for NoStart
+TOnAir OnAirAt(const TStartMinutes& starts, TStartMinute at);
+// A row's end as ProgrammeEnd gives it; NoStart for a row without a start.
+TStartMinute ProgrammeEnd(const TStartMinutes& starts, std::size_t row);
+
 // The parts of a row's start: none unless the text is exactly 20yy-mm-dd (a
 // real calendar day) or hh:mm (00:00 to 23:59).
 std::optional<QDate> RowStartDate(std::string_view date);
@@ -38,17 +52,37 @@ std::optional<QTime> RowStartTime(std::string_view time);
 // ProgrammeStarts, for callers that keep the rows in another shape.
 class TProgrammeStartReader {
 public:
-    std::optional<QDateTime> Next(std::string_view date, std::string_view time);
+    TStartMinute NextMinute(std::string_view date, std::string_view time) {
+        Date(date);
+        return Time(time);
+    }
+    std::optional<QDateTime> Next(std::string_view date, std::string_view time) {
+        const TStartMinute start = NextMinute(date, time);
+        return start == NoStart ? std::nullopt : std::optional<QDateTime>(StartDateTime(start));
+    }
+    // The same in two steps, for a reader that meets each date once: the
+    // date of the rows that follow, and the start of one of them.
+    void Date(std::string_view date);
+    TStartMinute Time(std::string_view time);
 
 private:
-    std::string lastDate; // of the last row with a start
-    std::optional<QTime> lastTime;
+    std::string lastDate = "\n"; // no row's date
+    TStartMinute day = NoStart;  // its first minute; NoStart for no valid date
+    int lastTime = -1;           // the minute of the day of the last row with a start
     bool pastMidnight = false;
 };
 
-// A station's week as the on-air views keep it: each row's title and start.
+// A station's week as the on-air views keep it: its text, and each row's
+// title (viewing the text) and start.
 struct TStationWeek {
-    std::vector<std::string> Titles; // GBK bytes
-    TProgrammeStarts Starts;
+    std::string Text; // GBK bytes
+    // Where each row's line lies in the text: a week may move, its text with it.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> LineSpans;
+    TStartMinutes Starts;
+    std::string_view Title(std::size_t row) const {
+        return ProgrammeTitle(
+            std::string_view(Text).substr(LineSpans[row].first, LineSpans[row].second));
+    }
 };
-TStationWeek StationWeek(std::string_view text);
+// Takes the text; reuses the week's storage.
+void ReadStationWeek(std::string&& text, TStationWeek& week);

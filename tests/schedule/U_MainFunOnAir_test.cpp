@@ -97,3 +97,27 @@ TEST(ProgrammeEnd, NextStartOrTwoHours) {
 }
 
 } // namespace
+
+namespace {
+
+// The week the on-air views read has the rows, titles and starts of the rule.
+TEST(ReadStationWeek, TitlesAndStartsOfEveryRow) {
+    for (const char* text : {Crossing, Day, Gap, Undated, "", "08:00 A"}) {
+        const std::vector<ScheduleRow> rows = Rows(text);
+        const TProgrammeStarts starts = ProgrammeStarts(rows);
+        TStationWeek week;
+        ReadStationWeek(platform::QStringToGbk(QString::fromUtf8(text)), week);
+        ASSERT_EQ(week.Starts.size(), rows.size()) << text;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(week.Title(i), rows[i].Title) << text;
+            EXPECT_EQ(Shown(week.Starts[i] == NoStart
+                                ? std::nullopt
+                                : std::optional(StartDateTime(week.Starts[i]))),
+                      Shown(starts[i]))
+                << text;
+        }
+    }
+    EXPECT_EQ(StartMinute(At("2026-12-08 00:05")) - StartMinute(At("2026-12-07 23:55")), 10);
+}
+
+} // namespace

@@ -119,16 +119,17 @@ TEST_F(CliTest, NowListsWhatTheOnAirRuleFinds) {
         std::string text;
         for (auto& s : ReadStationIndex(file)) {
             ASSERT_TRUE(file.SelectStation(s.Offset) && file.ReadStationText(text));
-            const TStationWeek week = StationWeek(text);
-            const TOnAir onAir = OnAirAt(week.Starts, instant);
+            // The rows and their starts as every caller of the rule has them.
+            const std::vector<ScheduleRow> rows = StationRows(TextLines(text));
+            const TProgrammeStarts starts = ProgrammeStarts(rows);
+            const TOnAir onAir = OnAirAt(starts, instant);
             ASSERT_GE(onAir.Current, 0);
             std::string line = s.Name;
             for (int row : {onAir.Current, onAir.Next}) {
                 line += '\t';
                 if (row >= 0)
-                    line +=
-                        week.Starts[std::size_t(row)]->toString("yyyy-MM-dd HH:mm").toStdString();
-                line += '\t' + (row >= 0 ? week.Titles[std::size_t(row)] : std::string());
+                    line += starts[std::size_t(row)]->toString("yyyy-MM-dd HH:mm").toStdString();
+                line += '\t' + (row >= 0 ? rows[std::size_t(row)].Title : std::string());
             }
             expected += QByteArray::fromStdString(line + '\n');
         }
