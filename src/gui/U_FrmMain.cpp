@@ -1,6 +1,7 @@
 #include "gui/U_FrmMain.h"
 
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "gui/U_FrmMainControls.h"
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
+#include "gui/U_MainFunGuiFilter.h"
 #include "gui/U_MainFunGuiFit.h"
 #include "platform/CodePage.h"
 #include "schedule/U_MainFunFolder.h"
@@ -45,6 +47,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     };
     SetUpControls();
     ConnectHandlers();
+    SetUpOnAir();
+    SetUpStationTools();
     FormCreate();
 }
 
@@ -165,6 +169,7 @@ void TFrmMain::FormShow() {
         if (std::filesystem::is_regular_file(ScheduleFilePath(), error)) {
             TFlagScope quiet(selectingInCode);
             LoadStationList(*schedule, ui->lbTvSets, ui->lbPos);
+            ArrangeStationList();
             return;
         }
         QMessageBox box(QMessageBox::NoIcon, "提示", "第一次使用时候，请进行节目更新",
@@ -219,6 +224,8 @@ void TFrmMain::TBXItem7Click() {
         {
             TFlagScope quiet(selectingInCode);
             LoadStationList(*schedule, ui->lbTvSets, ui->lbPos);
+            stationFilterField->clear(); // a new list is shown whole
+            ArrangeStationList();
             if (ui->lbTvSets->count() > 0) ui->lbTvSets->setCurrentRow(0);
         }
         if (SelectedIndex(ui->lbTvSets) >= 0) {
