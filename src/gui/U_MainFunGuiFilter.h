@@ -3,7 +3,7 @@
 // pinyin, whole or by initials ("hnws" for 湖南卫视). The pinyin comes from
 // ICU's Han-Latin transliterator, one character at a time: each character has
 // its most common reading, so a polyphone in a name may take another reading
-// than the one the name is spoken with (重庆 reads "zhong qing").
+// than the one the name is spoken with (长沙 reads "zhang sha").
 #pragma once
 
 #include <QHash>
