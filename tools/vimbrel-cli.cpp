@@ -259,8 +259,8 @@ const TTool& Tool() {
             {"show FILE STATION", "list a station's programmes: date, weekday, time, title", Show},
             {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
             {"now FILE [--at \"YYYY-MM-DD HH:MM\"]",
-             "list what is on air on every station, and what comes next: station, start, title, "
-             "next start, next title (--at: at that local time instead of now)",
+             "list what is on air on every station and what comes next: station, start, title, "
+             "next start, next title",
              Now},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
