@@ -127,13 +127,14 @@ void ReadStationWeek(std::string&& text, TStationWeek& week) {
     const TLines lines = TextLines(week.Text);
     TStationRowReader rows;
     TProgrammeStartReader starts;
-    starts.Date(rows.CurrentDate());
+    int dateLines = -1; // of the row before: rows under as many share their date
     for (std::string_view line : lines) {
-        const TStationRowReader::TLineKind kind = rows.Feed(line);
-        if (kind == TStationRowReader::lkDate) starts.Date(rows.CurrentDate());
-        if (kind != TStationRowReader::lkProgramme) continue;
+        if (rows.Feed(line) != TStationRowReader::lkProgramme) continue;
         week.LineSpans.emplace_back(std::uint32_t(line.data() - week.Text.data()),
                                     std::uint32_t(line.size()));
+        // Row by row, as ProgrammeStarts: a date line without rows leaves the date as it was.
+        if (rows.DateLines() != dateLines) starts.Date(rows.CurrentDate());
+        dateLines = rows.DateLines();
         week.Starts.push_back(starts.Time(ProgrammeTime(line)));
     }
 }

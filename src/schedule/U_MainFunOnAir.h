@@ -60,8 +60,9 @@ public:
         const TStartMinute start = NextMinute(date, time);
         return start == NoStart ? std::nullopt : std::optional<QDateTime>(StartDateTime(start));
     }
-    // The same in two steps, for a reader that meets each date once: the
-    // date of the rows that follow, and the start of one of them.
+
+    // NextMinute in two steps: the date of the row, and its time. A reader
+    // that knows a row's date to be that of the row before may skip the first.
     void Date(std::string_view date);
     TStartMinute Time(std::string_view time);
 

@@ -77,6 +77,8 @@ TEST(ProgrammeStarts, DatesTimesAndMidnight) {
         {Undated, {"-", "2026-12-08 08:00", "-", "2026-12-08 09:00", "-"}},
         {"26/02/29 星期日\n08:00 A\n26/02/28 星期六\n24:00 B\n8:00 C\n", {"-", "-", "-"}},
         {"26/12/31 星期四\n23:00 A\n00:10 B\n", {"2026-12-31 23:00", "2027-01-01 00:10"}},
+        {"26/12/08 星期二\n23:00 A\n26/12/09 星期三\n26/12/08 星期二\n01:00 B\n",
+         {"2026-12-08 23:00", "2026-12-09 01:00"}},
     };
     for (const Case& c : cases) {
         const TProgrammeStarts starts = ProgrammeStarts(Rows(c.text));
@@ -102,7 +104,10 @@ namespace {
 
 // The week the on-air views read has the rows, titles and starts of the rule.
 TEST(ReadStationWeek, TitlesAndStartsOfEveryRow) {
-    for (const char* text : {Crossing, Day, Gap, Undated, "", "08:00 A"}) {
+    // A date line without rows between two of the same date leaves the date as it was.
+    const char* const Repeated =
+        "26/12/08 星期二\n23:00 A\n26/12/09 星期三\n26/12/08 星期二\n01:00 B\n";
+    for (const char* text : {Crossing, Day, Gap, Undated, Repeated, "", "08:00 A"}) {
         const std::vector<ScheduleRow> rows = Rows(text);
         const TProgrammeStarts starts = ProgrammeStarts(rows);
         TStationWeek week;
