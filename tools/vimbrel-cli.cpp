@@ -16,6 +16,7 @@
 #include "platform/Files.h"
 #include "schedule/U_MainFunBuild.h"
 #include "schedule/U_MainFunFolder.h"
+#include "schedule/U_MainFunOnAir.h"
 #include "schedule/U_MainFunSearch.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
@@ -141,6 +142,58 @@ int Search(const TArguments& a) {
     return 0;
 }
 
+// The instant of --at, local time, or now.
+TStartMinute NowArgument(const TArguments& a) {
+    if (!a.Has("--at")) return StartMinute(QDateTime::currentDateTime());
+    const QString text = QString::fromLocal8Bit(a.Value("--at"));
+    const QDateTime at = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!at.isValid())
+        throw EUsageError("--at wants YYYY-MM-DD HH:MM, not '" + a.Value("--at") + "'");
+    return StartMinute(at);
+}
+
+// A start as YYYY-MM-DD HH:MM; empty for none. From the minute's own parts:
+// a QDateTime would ask the time zone for each.
+std::string StartText(TStartMinute start) {
+    if (start == NoStart) return {};
+    const QDate day = QDate::fromJulianDay(start / 1440);
+    const int minute = int(start % 1440);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", day.year(), day.month(), day.day(),
+                  minute / 60, minute % 60);
+    return text;
+}
+
+// One line per station, in file order: the programme on air and the next one,
+// each as its start and title, empty where there is none.
+int Now(const TArguments& a) {
+    gbkOutput = a.Has("--gbk");
+    const TStartMinute at = NowArgument(a);
+    std::unique_ptr<TScheduleObject> holder;
+    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
+    TRecords records;
+    TReadAhead ahead; // the records in file order, a block at a time
+    std::string_view text;
+    TStationWeek week;
+    for (const TStationEntry& s : ReadStationIndex(schedule)) {
+        if (!schedule.ReadStation(s.Offset, ahead, text)) {
+            records.Flush();
+            Fail("cannot read the station " + Out(s.Name));
+        }
+        ReadStationWeek(std::string(text), week);
+        const TOnAir onAir = OnAirAt(week.Starts, at);
+        const auto start = [&](int row) {
+            return row < 0 ? std::string() : StartText(week.Starts[std::size_t(row)]);
+        };
+        const auto title = [&](int row) {
+            return row < 0 ? std::string_view() : week.Title(std::size_t(row));
+        };
+        records.Add({s.Name, start(onAir.Current), title(onAir.Current), start(onAir.Next),
+                     title(onAir.Next)});
+    }
+    return 0;
+}
+
 // Prints one line per entry end and per error, then the count of files.
 int Extract(const TArguments& a) {
     archive::TUnZip unzip;
@@ -205,6 +258,10 @@ const TTool& Tool() {
             {"list FILE", "list the stations of a schedule file: name, record offset", List},
             {"show FILE STATION", "list a station's programmes: date, weekday, time, title", Show},
             {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
+            {"now FILE [--at \"YYYY-MM-DD HH:MM\"]",
+             "list what is on air on every station and what comes next: station, start, title, "
+             "next start, next title",
+             Now},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
             {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "gui/U_FrmMainFreshness.h"
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
+#include "gui/U_MainFunGuiFilter.h"
 #include "gui/U_MainFunGuiFit.h"
 #include "platform/CodePage.h"
 #include "schedule/U_MainFunFolder.h"
@@ -47,6 +49,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     };
     SetUpControls();
     ConnectHandlers();
+    SetUpOnAir();
+    SetUpStationTools();
     FormCreate();
 }
 
@@ -170,6 +174,7 @@ void TFrmMain::FormShow() {
             TFlagScope quiet(selectingInCode);
             LoadStationList(*schedule, ui->lbTvSets, ui->lbPos);
             ShowFreshness();
+            ArrangeStationList();
             return;
         }
         QMessageBox box(QMessageBox::NoIcon, "提示", "第一次使用时候，请进行节目更新",
@@ -233,6 +238,8 @@ void TFrmMain::TBXItem7Click() {
         {
             TFlagScope quiet(selectingInCode);
             LoadStationList(*schedule, ui->lbTvSets, ui->lbPos);
+            stationFilterField->clear(); // a new list is shown whole
+            ArrangeStationList();
             if (ui->lbTvSets->count() > 0) ui->lbTvSets->setCurrentRow(0);
         }
         if (SelectedIndex(ui->lbTvSets) >= 0) {

@@ -3,6 +3,7 @@
 #include <QPainterPath>
 
 #include "gui/U_MainFunGui.h"
+#include "gui/U_MainFunGuiFavourites.h"
 #include "gui/U_MainFunGuiIcon.h"
 
 namespace {
@@ -92,6 +93,8 @@ void TStationItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     // The entry spans the list's client width from its left edge.
     const QRect rect(0, option.rect.top(), option.rect.right() + 1, option.rect.height());
     lbTvSetsDrawItem(painter, index, rect, option.state, option.font);
+    if (index.data(FavouriteRole).toBool())
+        DrawFavouriteMark(painter, rect, option.state & QStyle::State_Selected);
     if (option.state & QStyle::State_HasFocus) {
         // As the item views draw theirs: styles that show focus only after
         // keyboard use are told that it happened.

@@ -44,6 +44,7 @@ int TScheduleTableModel::columnCount(const QModelIndex& parent) const {
 QVariant TScheduleTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(rows.size())) return {};
     const TScheduleTableRow& row = rows[std::size_t(index.row())];
+    if (role == OnAirRole) return index.row() == onAirRow;
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case colDate:
@@ -91,6 +92,7 @@ Qt::ItemFlags TScheduleTableModel::flags(const QModelIndex& index) const {
 void TScheduleTableModel::SetRows(std::vector<TScheduleTableRow> newRows) {
     beginResetModel();
     rows = std::move(newRows);
+    onAirRow = -1;
     endResetModel();
 }
 
@@ -106,4 +108,14 @@ int TScheduleTableModel::FirstRowOfWeekday(std::string_view day) const {
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (AsciiLower(rows[i].Weekday) == wanted) return int(i);
     return -1;
+}
+
+void TScheduleTableModel::SetOnAirRow(int row) {
+    if (row < 0 || row >= int(rows.size())) row = -1;
+    if (row == onAirRow) return;
+    const int before = onAirRow;
+    onAirRow = row;
+    for (int changed : {before, row})
+        if (changed >= 0)
+            emit dataChanged(index(changed, 0), index(changed, ColumnCount - 1), {OnAirRole});
 }

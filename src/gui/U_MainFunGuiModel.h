@@ -23,6 +23,9 @@ struct TScheduleTableRow {
     int ImageIndex = 0; // into the image list: 0 closed folder, 1 open folder
 };
 
+// True in the cells of the row on air, which its delegate marks.
+inline constexpr int OnAirRole = Qt::UserRole + 1;
+
 class TScheduleTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -46,6 +49,11 @@ public:
     // The table's own font, of which the title column shows the bold cut.
     void SetFont(const QFont& font);
 
+    // The row on air, -1 for none; its cells are painted again when it moves.
+    // A new set of rows has none.
+    void SetOnAirRow(int row);
+    int OnAirRow() const { return onAirRow; }
+
     // The first row whose weekday equals day after ASCII lower-casing, or -1.
     int FirstRowOfWeekday(std::string_view day) const;
 
@@ -57,6 +65,7 @@ public:
 
 private:
     std::vector<TScheduleTableRow> rows;
+    int onAirRow = -1;
     // Made once: the view asks for them for every cell it paints.
     std::array<QIcon, 2> icons;
     QFont regularFont, boldFont;

@@ -5,10 +5,12 @@
 #include <QProcess>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "SampleSchedule.h"
 #include "http/TestHttpServer.h"
 #include "platform/CodePage.h"
+#include "schedule/U_MainFunOnAir.h"
 #include "schedule/U_MainFunSearch.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
@@ -106,6 +108,59 @@ TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
     ASSERT_FALSE(expected.isEmpty());
     EXPECT_EQ(Cli({"--gbk", "search", schedule(), "新闻"}).out, expected);
     EXPECT_EQ(Cli({"search", schedule(), ""}).status, 1);
+}
+
+TEST_F(CliTest, NowListsWhatTheOnAirRuleFinds) {
+    const char* const at = "2005-03-16 12:00";
+    const QDateTime instant = QDateTime::fromString(at, "yyyy-MM-dd HH:mm");
+    QByteArray expected;
+    {
+        TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
+        std::string text;
+        for (auto& s : ReadStationIndex(file)) {
+            ASSERT_TRUE(file.SelectStation(s.Offset) && file.ReadStationText(text));
+            // The rows and their starts as every caller of the rule has them.
+            const std::vector<ScheduleRow> rows = StationRows(TextLines(text));
+            const TProgrammeStarts starts = ProgrammeStarts(rows);
+            const TOnAir onAir = OnAirAt(starts, instant);
+            ASSERT_GE(onAir.Current, 0);
+            std::string line = s.Name;
+            for (int row : {onAir.Current, onAir.Next}) {
+                line += '\t';
+                if (row >= 0)
+                    line += starts[std::size_t(row)]->toString("yyyy-MM-dd HH:mm").toStdString();
+                line += '\t' + (row >= 0 ? rows[std::size_t(row)].Title : std::string());
+            }
+            expected += QByteArray::fromStdString(line + '\n');
+        }
+    }
+    EXPECT_EQ(Cli({"--gbk", "now", schedule(), "--at", at}).out, expected);
+    EXPECT_EQ(Cli({"now", schedule(), "--at", at}).out,
+              platform::GbkToQString(expected.toStdString()).toUtf8());
+    // Long after the week: nothing on, nothing next.
+    const CliRun after = Cli({"now", schedule(), "--at=2030-01-01 00:00"});
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.out.count("\t\t\t\t\n"), 5);
+    EXPECT_EQ(Cli({"now", schedule(), "--at", "2005-03-16"}).status, 2);
+    EXPECT_EQ(Cli({"now", schedule(), "--at", "2005-03-16 25:00"}).status, 2);
+}
+
+TEST(CliNow, ALineRunsPastMidnightUnderItsDate) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("st"));
+    {
+        std::ofstream file(dir.file("st") + "/CCTV-5.txt", std::ios::binary);
+        file << platform::QStringToGbk(
+            QString::fromUtf8("26/12/08 星期二\r\n23:45 足球之夜\r\n00:20 体育新闻\r\n"
+                              "00:40 赛事回放\r\n"));
+    }
+    const QString schedule = QString::fromStdString(dir.file("s.sch"));
+    ASSERT_EQ(Cli({"build", QString::fromStdString(dir.file("st")), schedule}).status, 0);
+    EXPECT_EQ(Cli({"now", schedule, "--at", "2026-12-09 00:30"}).out,
+              QString::fromUtf8("CCTV-5\t2026-12-09 00:20\t体育新闻\t2026-12-09 00:40\t赛事回放\n")
+                  .toUtf8());
+    EXPECT_EQ(Cli({"now", schedule, "--at", "2026-12-08 23:00"}).out,
+              QString::fromUtf8("CCTV-5\t\t\t2026-12-08 23:45\t足球之夜\n").toUtf8());
 }
 
 TEST_F(CliTest, FailuresExitNonZero) {
