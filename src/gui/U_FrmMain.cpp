@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "gui/U_FrmAbout.h"
+#include "gui/U_FrmMainExport.h"
 #include "gui/U_FrmMainControls.h"
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
@@ -45,6 +46,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     };
     SetUpControls();
     ConnectHandlers();
+    new TFrmMainExport(this); // print, export and the calendar, for the station on show
     FormCreate();
 }
 
