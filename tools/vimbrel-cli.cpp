@@ -15,6 +15,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "schedule/U_MainFunBuild.h"
+#include "schedule/U_MainFunExport.h"
 #include "schedule/U_MainFunFolder.h"
 #include "schedule/U_MainFunSearch.h"
 #include "schedule/U_MainFunText.h"
@@ -141,6 +142,29 @@ int Search(const TArguments& a) {
     return 0;
 }
 
+// A station's week as a file, on standard output: an iCalendar file, or CSV
+// with --csv. Both are UTF-8 whatever --gbk says: their formats say so.
+int Export(const TArguments& a) {
+    if (a.Has("--ics") && a.Has("--csv")) throw EUsageError("give --ics or --csv, not both");
+    std::unique_ptr<TScheduleObject> holder;
+    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
+    const std::string wanted = GbkArgument(a.operands[1]);
+    for (const TStationList::TStation s : ListStations(schedule)) {
+        if (s.Name != wanted) continue;
+        std::string text;
+        if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text))
+            Fail("the station's record is damaged");
+        const std::string station(s.Name);
+        const std::string file =
+            ExportText(StationEvents(station, StationRows(TextLines(text))),
+                       a.Has("--csv") ? TExportFormat::efCsv : TExportFormat::efICalendar,
+                       platform::GbkToUtf8(station));
+        std::fwrite(file.data(), 1, file.size(), stdout);
+        return 0;
+    }
+    Fail("no such station: " + a.operands[1]);
+}
+
 // Prints one line per entry end and per error, then the count of files.
 int Extract(const TArguments& a) {
     archive::TUnZip unzip;
@@ -205,6 +229,9 @@ const TTool& Tool() {
             {"list FILE", "list the stations of a schedule file: name, record offset", List},
             {"show FILE STATION", "list a station's programmes: date, weekday, time, title", Show},
             {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
+            {"export FILE STATION [--ics] [--csv]",
+             "write a station's week as an iCalendar file (--ics, the default) or as CSV (--csv)",
+             Export},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
             {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",
