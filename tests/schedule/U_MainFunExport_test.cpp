@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QTimeZone>
 
 #include "platform/CodePage.h"
 #include "schedule/U_MainFunCsv.h"
@@ -83,6 +84,15 @@ TEST(ICalendarText, AZoneLibicalLacksHasTheTimesInUtc) {
     const QDateTime local(QDate(2026, 12, 7), QTime(23, 30));
     EXPECT_EQ(read[0].zone, "UTC");
     EXPECT_EQ(read[0].start, local.toUTC().toString("yyyyMMdd'T'hhmmss'Z'").toStdString());
+}
+
+TEST(ICalendarText, TheComputersZoneByDefault) {
+    const std::string zone = QTimeZone::systemTimeZoneId().toStdString();
+    if (!icaltimezone_get_builtin_timezone(zone.c_str())) GTEST_SKIP() << "libical lacks " << zone;
+    const std::vector<ReadEvent> read = ReadCalendar(ICalendarText(Events("A", Week)));
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].start, "20261207T233000");
+    EXPECT_EQ(read[0].zone, zone);
 }
 
 TEST(AppendCsvField, QuotesWhatMustBeQuoted) {
