@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "gui/U_FrmAbout.h"
-#include "gui/U_FrmMainExport.h"
 #include "gui/U_FrmMainControls.h"
+#include "gui/U_FrmMainExport.h"
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
 #include "gui/U_MainFunGuiFit.h"
