@@ -15,6 +15,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "schedule/U_MainFunBuild.h"
+#include "schedule/U_MainFunExport.h"
 #include "schedule/U_MainFunFolder.h"
 #include "schedule/U_MainFunOnAir.h"
 #include "schedule/U_MainFunSearch.h"
@@ -194,6 +195,29 @@ int Now(const TArguments& a) {
     return 0;
 }
 
+// A station's week as a file, on standard output: an iCalendar file, or CSV
+// with --csv. Both are UTF-8 whatever --gbk says: their formats say so.
+int Export(const TArguments& a) {
+    if (a.Has("--ics") && a.Has("--csv")) throw EUsageError("give --ics or --csv, not both");
+    std::unique_ptr<TScheduleObject> holder;
+    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
+    const std::string wanted = GbkArgument(a.operands[1]);
+    for (const TStationList::TStation s : ListStations(schedule)) {
+        if (s.Name != wanted) continue;
+        std::string text;
+        if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text))
+            Fail("the station's record is damaged");
+        const std::string station(s.Name);
+        const std::string file =
+            ExportText(StationEvents(station, StationRows(TextLines(text))),
+                       a.Has("--csv") ? TExportFormat::efCsv : TExportFormat::efICalendar,
+                       platform::GbkToUtf8(station));
+        std::fwrite(file.data(), 1, file.size(), stdout);
+        return 0;
+    }
+    Fail("no such station: " + a.operands[1]);
+}
+
 // Prints one line per entry end and per error, then the count of files.
 int Extract(const TArguments& a) {
     archive::TUnZip unzip;
@@ -262,6 +286,9 @@ const TTool& Tool() {
              "list what is on air on every station and what comes next: station, start, title, "
              "next start, next title",
              Now},
+            {"export FILE STATION [--ics] [--csv]",
+             "write a station's week as an iCalendar file (--ics, the default) or as CSV (--csv)",
+             Export},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
             {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",

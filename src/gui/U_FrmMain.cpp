@@ -10,6 +10,7 @@
 #include "gui/U_FrmAbout.h"
 #include "gui/U_FrmMainControls.h"
 #include "gui/U_FrmMainFreshness.h"
+#include "gui/U_FrmMainExport.h"
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
 #include "gui/U_MainFunGuiFilter.h"
@@ -51,6 +52,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     ConnectHandlers();
     SetUpOnAir();
     SetUpStationTools();
+    new TFrmMainExport(this); // print, export and the calendar, for the station on show
     FormCreate();
 }
 

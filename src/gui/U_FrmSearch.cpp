@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "gui/U_FrmSearchExport.h"
 #include "gui/U_MainFunGui.h"
 #include "gui/U_MainFunGuiFit.h"
 #include "gui/U_MainFunGuiIcon.h"
@@ -105,6 +106,7 @@ TFrmSearch::TFrmSearch(QWidget* parent, TScheduleObject* schedule, const QListWi
     connect(ui->btnPause, &QToolButton::clicked, this, &TFrmSearch::btnPauseClick);
     connect(ui->btnStop, &QToolButton::clicked, this, &TFrmSearch::btnStopClick);
     connect(ui->SpeedButton1, &QToolButton::clicked, this, &TFrmSearch::SpeedButton1Click);
+    new TFrmSearchExport(this, schedule, lbTvSets, lbPos); // 导出… and 加入日历 for the results
 }
 
 TFrmSearch::~TFrmSearch() {

@@ -322,7 +322,8 @@ TEST_F(FrmMainTest, MenusHoldTheCommandsAndTheHiddenEntries) {
     };
     for (const Entry& e : std::vector<Entry>{{ui->TBXItem1, "更新界面时间表", true},
                                              {ui->TBXItem2, "时间表管理", false},
-                                             {ui->TBXItem3, "打印预览时间表", false},
+                                             {ui->TBXItem3, "打印预览时间表", true},
+                                             {ui->TBXExportItem, "导出本台节目…", true},
                                              {ui->TBXItem4, "退出系统", true},
                                              {ui->TBXItem5, "关于本软件", true},
                                              {ui->TBXItem6, "帮助", false},

@@ -11,9 +11,11 @@
 #include "http/TestHttpServer.h"
 #include "platform/CodePage.h"
 #include "schedule/U_MainFunOnAir.h"
+#include "schedule/U_MainFunExport.h"
 #include "schedule/U_MainFunSearch.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
+#include "support/ICalendarReadBack.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -161,6 +163,39 @@ TEST(CliNow, ALineRunsPastMidnightUnderItsDate) {
                   .toUtf8());
     EXPECT_EQ(Cli({"now", schedule, "--at", "2026-12-08 23:00"}).out,
               QString::fromUtf8("CCTV-5\t\t\t2026-12-08 23:45\t足球之夜\n").toUtf8());
+}
+
+TEST_F(CliTest, ExportWritesAStationsWeekAsCalendarOrCsv) {
+    TProgrammeEvents events;
+    std::string station;
+    {
+        TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
+        const TStationEntry entry = ReadStationIndex(file)[1];
+        std::string text;
+        ASSERT_TRUE(file.SelectStation(entry.Offset) && file.ReadStationText(text));
+        station = entry.Name;
+        events = StationEvents(station, StationRows(TextLines(text)));
+    }
+    const QString name = platform::GbkToQString(station);
+    ASSERT_EQ(events.size(), 7u * 6u);
+    const CliRun csv = Cli({"export", schedule(), name, "--csv"});
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(csv.out.toStdString(), ExportText(events, TExportFormat::efCsv));
+
+    const CliRun ics = Cli({"--ics", "export", schedule(), name});
+    EXPECT_EQ(ics.status, 0);
+    EXPECT_EQ(Cli({"export", schedule(), name}).out.size(), ics.out.size()); // the default
+    const std::vector<ReadEvent> read = ReadCalendar(ics.out.toStdString());
+    ASSERT_EQ(read.size(), events.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].summary, platform::GbkToUtf8(events[i].Row.Title)) << i;
+        EXPECT_EQ(read[i].location, name.toStdString()) << i;
+        EXPECT_EQ(read[i].start.substr(0, 13),
+                  events[i].Start->toString("yyyyMMdd'T'hhmm").toStdString())
+            << i;
+    }
+    EXPECT_EQ(Cli({"export", schedule(), name, "--ics", "--csv"}).status, 2);
+    EXPECT_EQ(Cli({"export", schedule(), "没有这个台"}).status, 1);
 }
 
 TEST_F(CliTest, FailuresExitNonZero) {
