@@ -54,8 +54,8 @@ TEST_F(FrmSearchExport, ExportWaitsForResultsAndTheSearchsEnd) {
     gate.HoldAt(1, TTvSearchThread::spStation);
     Search("新闻");
     ASSERT_TRUE(gate.WaitFor(1, TTvSearchThread::spStation));
-    Settle();
-    EXPECT_GT(dlg->Results->rowCount(), 0);
+    // The first station's rows join the list on the dialog's next publish.
+    EXPECT_TRUE(WaitUntil([&] { return dlg->Results->rowCount() > 0; }));
     EXPECT_FALSE(commands->btnExport->isEnabled()); // the worker reads the file
     gate.Release();
     ASSERT_TRUE(WaitForEnd());
