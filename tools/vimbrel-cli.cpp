@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "CliNetModule.h"
 #include "CommandLine.h"
+#include "NetHelper.h"
 #include "archive/TUnZip.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -185,12 +185,9 @@ TCommand::TRun WithApplication(TCommand::TRun run) {
     };
 }
 
-int Fetch(const TArguments& a) {
-    return RunNetCommand("fetch", a);
-}
-
-int Xmltv(const TArguments& a) {
-    return RunNetCommand("xmltv", a);
+// fetch and xmltv: the helper parses the same arguments again and runs them.
+int RunInHelper(const TArguments&) {
+    RunNetHelper(gArgv + 1);
 }
 
 const TTool& Tool() {
@@ -207,11 +204,10 @@ const TTool& Tool() {
             {"search FILE KEY", "list the programmes that hold KEY, with their station", Search},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
-            {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",
-             WithApplication(Fetch)},
-            {"xmltv GUIDE ARCHIVE [--from YYYY-MM-DD] [--days N] [--utc-offset +HH:MM]",
+            {FetchUsage, "download URL into FILE", RunInHelper},
+            {XmltvUsage,
              "pack an XMLTV guide (plain or gzip; - reads standard input) into an update archive",
-             WithApplication(Xmltv)},
+             RunInHelper},
             {"folder", "print where vimbrel keeps lastsch.sch, showtime.zip and 节目单",
              WithApplication(Folder)},
         }};
