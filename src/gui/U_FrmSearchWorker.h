@@ -61,7 +61,6 @@ public:
     std::string_view Text;     // its text
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
-    TKeyFinder Finder{Key};    // finds it
     TSearchStore Store;        // room for the rows sent
     StationSnapshot Stations;
 

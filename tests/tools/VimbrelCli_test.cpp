@@ -91,10 +91,9 @@ TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
     {
         TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
         std::string buffer;
-        TLines lines;
         TStationMatches found;
         for (auto& s : ReadStationIndex(file)) {
-            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, buffer, lines, found));
+            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, buffer, found));
             for (auto& m : found.Matches) {
                 ScheduleRow r = found.Row(m);
                 expected +=
