@@ -262,19 +262,10 @@ TStationList ListStations(TScheduleObject& schedule) {
     TStationList list;
     if (!schedule.HasFile()) return list;
     list.index = schedule.ReadIndexBlock();
-    const std::string_view names = list.index.names;
-    // Names past the last offset pair with nothing: a room for one name per
-    // offset keeps the list small (a room for the most names the text could
-    // hold would be four times its size).
-    const std::size_t offsets = list.index.offsets.size() / TScheduleObject::OffsetWidth;
-    list.lineFeeds = std::make_unique_for_overwrite<std::uint32_t[]>(CrLfLineFeedsRoom(offsets));
-    std::optional<std::size_t> lines = CrLfLineFeeds(names, list.lineFeeds.get(), offsets);
-    if (!lines) { // the names text follows the line rule of station texts
-        TextLines(names, list.lines);
-        lines = list.lines.size();
-    }
+    TextLines(list.index.names, list.lines);
     // Pair as many names as there are offsets.
-    list.count = std::min(*lines, offsets);
+    const std::size_t offsets = list.index.offsets.size() / TScheduleObject::OffsetWidth;
+    list.count = std::min(list.lines.size(), offsets);
     return list;
 }
 

@@ -139,8 +139,8 @@ struct TStationEntry {
 };
 
 // The (station name, record offset) pairs of the file's index, in file order,
-// as one read of the index block gives them: the names view that block, which
-// the list holds, so listing costs no allocation per station.
+// as one read of the index block gives them: the names are the lines of its
+// names text (TextLines), views into that block, which the list holds.
 class TStationList {
 public:
     struct TStation {
@@ -168,11 +168,7 @@ public:
 private:
     friend TStationList ListStations(TScheduleObject& schedule);
 
-    std::string_view Name(std::size_t i) const {
-        if (!lines.empty()) return lines[i];
-        const std::uint32_t start = i == 0 ? 0 : lineFeeds[i - 1] + 1;
-        return {index.names.data() + start, lineFeeds[i] - 1 - start}; // up to the CR
-    }
+    std::string_view Name(std::size_t i) const { return lines[i]; }
     std::int32_t Offset(std::size_t i) const {
         const auto* at = reinterpret_cast<const std::uint8_t*>(index.offsets.data()) +
                          i * TScheduleObject::OffsetWidth;
@@ -181,9 +177,6 @@ private:
     }
 
     TScheduleObject::TIndexBlock index;
-    // Names as the builder writes them: where each one's CR LF is. Names in
-    // any other shape: their lines by the full rule instead.
-    std::unique_ptr<std::uint32_t[]> lineFeeds;
     std::vector<std::string_view> lines;
     std::size_t count = 0;
 };
