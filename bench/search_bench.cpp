@@ -93,21 +93,18 @@ void Search(benchmark::State& state, const std::string& key) {
     for (auto _ : state) {
         rows = 0;
         // As the worker does: a batch of rows per station that has any.
-        TReadAhead ahead;
-        std::string_view text;
+        std::string text;
         std::vector<TSearchBatchPtr> batches;
-        TSearchStore store;
         for (const TStationEntry& station : stations) {
-            SearchScheduleStation(schedule, station.Offset, key, ahead, text, found);
+            SearchScheduleStation(schedule, station.Offset, key, text, found);
             if (found.Matches.empty()) continue;
-            batches.push_back(std::make_shared<const TSearchBatch>(schedule.StationDisplayName(),
-                                                                   found, text, store));
+            batches.push_back(
+                std::make_shared<const TSearchBatch>(schedule.StationDisplayName(), found));
             rows += found.Matches.size();
         }
         benchmark::DoNotOptimize(batches);
         state.PauseTiming(); // the dialog frees its rows when the next search starts
         batches.clear();
-        store = TSearchStore();
         state.ResumeTiming();
     }
     state.counters["rows"] = double(rows);

@@ -121,12 +121,11 @@ int Search(const TArguments& a) {
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     const std::string key = GbkArgument(a.operands[1]);
     if (key.empty()) Fail("the key is empty");
-    TReadAhead ahead;
-    std::string_view text;
+    std::string text;
     TStationMatches found;
     TRecords records;
     for (const TStationList::TStation s : ListStations(schedule)) {
-        if (!SearchScheduleStation(schedule, s.Offset, key, ahead, text, found)) {
+        if (!SearchScheduleStation(schedule, s.Offset, key, text, found)) {
             records.Flush(); // the rows found so far come first
             Fail("cannot read the station " + Out(s.Name));
         }

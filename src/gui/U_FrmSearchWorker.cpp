@@ -82,21 +82,18 @@ void TTvSearchThread::run() {
         }
     }
     // A station's text is held only while it is searched.
-    Ahead = TReadAhead();
-    Text = {};
+    Text = std::string();
     Found = TStationMatches();
-    Store = TSearchStore(); // the rows sent keep what they need of it
     Send({TSearchMessage::smEnd, std::move(unread), {}});
 }
 
 bool TTvSearchThread::SearchStation(int i) {
     if (!Schedule) return false;
-    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Ahead, Text, Found))
+    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Text, Found))
         return false;
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,
               {},
-              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text,
-                                                   Store)});
+              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found)});
     return true;
 }

@@ -92,20 +92,7 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TStat
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
                            std::string& buffer, TStationMatches& found) {
     found.Clear();
-    if (!schedule.SelectStation(offset) || !schedule.ReadStationText(buffer)) {
-        buffer.clear();
-        return false;
-    }
+    if (!schedule.ReadStation(offset, buffer)) return false;
     SearchStationText(buffer, key, found);
-    return true;
-}
-
-bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
-                           TReadAhead& ahead, std::string_view& text, TStationMatches& found) {
-    if (!schedule.ReadStation(offset, ahead, text)) {
-        found.Clear();
-        return false;
-    }
-    SearchStationText(text, key, found);
     return true;
 }

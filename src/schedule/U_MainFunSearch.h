@@ -43,15 +43,10 @@ struct TStationMatches {
 // number.
 std::size_t SearchStationText(std::string_view text, std::string_view key, TStationMatches& found);
 
-// Selects the station at offset, reads its text into buffer and searches it
-// as SearchStationText does; the station's name is then
+// Reads the station at offset into buffer (TScheduleObject::ReadStation) and
+// searches it as SearchStationText does; the station's name is then
 // schedule.StationDisplayName() and found points into buffer. false when the
 // record cannot be read (a damaged file, or an object without a file): nothing
 // is found then.
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
                            std::string& buffer, TStationMatches& found);
-// The same for a search over many stations in file order: the record is read
-// through ahead (TScheduleObject::ReadStation), and text, which found points
-// into, is the station's text until the next call.
-bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
-                           TReadAhead& ahead, std::string_view& text, TStationMatches& found);

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "platform/Files.h"
-#include "platform/LargeBlock.h"
 
 #pragma pack(push, 1)
 struct TScheduleHeader {
@@ -40,18 +39,6 @@ public:
 };
 inline constexpr char CannotCreate[] = "无法创建文件";
 inline constexpr char CannotWrite[] = "无法写入文件";
-
-// Station records read ahead: the bytes of the file from At on, as one read
-// brought them. Kept by whoever reads many stations in file order (a
-// search), for one open schedule object.
-struct TReadAhead {
-    static constexpr std::size_t Block = 256 * 1024; // about a dozen stations
-    platform::TLargeBlock Bytes;
-    std::size_t Size = 0;        // how many of Bytes hold file bytes
-    std::int64_t At = -1;        // their file position; -1: none yet
-    const void* Owner = nullptr; // the schedule object they were read from
-    std::uint64_t Writes = 0;    // its writes when they were read
-};
 
 class TScheduleObject {
 public:
@@ -86,11 +73,10 @@ public:
     bool SelectStation(std::int32_t offset);
     // false when the record's text cannot be read whole; text is then empty.
     bool ReadStationText(std::string& text);
-    // SelectStation and ReadStationText at once, through ahead: a record that
-    // lies in what an earlier call read costs no read, and one that does not
-    // is read with the records after it in one go. text points into
-    // ahead.Bytes until the next call; it is empty when the call fails.
-    bool ReadStation(std::int32_t offset, TReadAhead& ahead, std::string_view& text);
+    // SelectStation and ReadStationText at once, as a search over every
+    // station wants them: one read of the record's name and length, one of
+    // its text.
+    bool ReadStation(std::int32_t offset, std::string& text);
 
     // Writes out what is pending and closes the file; throws when the
     // writes fail (a full disk), which the destructor could not report.
@@ -115,10 +101,9 @@ private:
     // writes them out first.
     void Write(const void* data, std::size_t size);
     void Flush();
-    void Finish();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
-    bool ReadAhead(TReadAhead& ahead, std::int64_t at, std::size_t count);
+    bool ReadRecord(std::int32_t offset, std::string& text);
 
     // The longest file tail after the index offset read in one go: far more
     // than the index of any real schedule (100,000 stations take some 2 MB).
@@ -127,10 +112,8 @@ private:
     std::int64_t position = 0; // the file position as the operations see it
     std::int64_t size = 0;     // the file's length including pending writes
     bool selected = false;     // the last SelectStation found its record
-    bool created = false;      // fmCreate: cut where the contents end when closed
     std::string pending;
     std::int64_t pendingAt = 0;
-    std::uint64_t writes = 0; // how often Write was called: read-ahead older than a write is stale
 };
 
 struct TStationEntry {

@@ -9,7 +9,6 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
-#include "platform/LargeBlock.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
 
@@ -139,39 +138,20 @@ TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
     EXPECT_EQ(seen["a.txt"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(seen["to-file.txt"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(seen["to-folder.txt"].dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
-
-    // The listing's file number is the file's own; a link has its own number.
-    HANDLE h = CreateFileA(dir.file("to-file.txt"), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-    BY_HANDLE_FILE_INFORMATION info;
-    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
-    CloseHandle(h);
-    EXPECT_EQ(info.nFileIndex, seen["a.txt"].nFileIndex);
-    EXPECT_NE(info.nFileIndex, seen["to-file.txt"].nFileIndex);
-    EXPECT_EQ(info.nFileSize, 5);
-    EXPECT_EQ(info.nNumberOfLinks, 1u);
-    std::filesystem::create_hard_link(dir.file("a.txt"), dir.file("second"));
-    h = CreateFileA(dir.file("a.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    OPEN_EXISTING);
-    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
-    CloseHandle(h);
-    EXPECT_EQ(info.nNumberOfLinks, 2u);
 }
 
-TEST(Files, OpenAlwaysKeepsContentsAndCreatesWhatIsMissing) {
+TEST(Files, CreateAlwaysCutsAnExistingFileAndCreatesAMissingOne) {
     TempDir dir;
     WriteAll(dir.file("a"), "second");
-    HANDLE h =
-        CreateFileA(dir.file("a"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD done = 0;
-    ASSERT_TRUE(WriteFile(h, "S", 1, &done));
-    CloseHandle(h);
-    EXPECT_EQ(ReadAll(dir.file("a")), "Second");
-    h = CreateFileA(dir.file("new"), GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    CloseHandle(h);
-    EXPECT_TRUE(FileExists(dir.file("new")));
+    for (const char* name : {"a", "new"}) {
+        HANDLE h = CreateFileA(dir.file(name), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
+                               CREATE_ALWAYS);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+        DWORD done = 0;
+        ASSERT_TRUE(WriteFile(h, "S", 1, &done));
+        CloseHandle(h);
+        EXPECT_EQ(ReadAll(dir.file(name)), "S") << name;
+    }
 }
 
 TEST(Files, MasksMatchLikeFolderListings) {
@@ -256,25 +236,6 @@ TEST(CodePage, TableConvertsAsTheDecoderDoes) {
                             "\x80", "a\xFF", "\x81\x7F\xB1\xED", "\x81\x30\x81\x30", "\xAA\xA1"})
         expectSame(gbk);
     expectSame(std::string("a\0b", 3));
-}
-
-// Every size gets writable room of its own, kept while it suffices and
-// handed on by a move.
-TEST(LargeBlock, GivesRoomForEverySize) {
-    const std::size_t mb = 1 << 20;
-    for (std::size_t size : {std::size_t(1), 2 * mb, 2 * mb + 1, 5 * mb}) {
-        TLargeBlock block;
-        char* data = block.Reserve(size);
-        ASSERT_NE(data, nullptr);
-        ASSERT_GE(block.Size(), size);
-        data[0] = 'a';
-        data[block.Size() - 1] = 'z';
-        EXPECT_EQ(block.Reserve(size / 2 + 1), data) << size;
-        TLargeBlock moved = std::move(block);
-        EXPECT_EQ(moved.Data(), data);
-        EXPECT_EQ(moved.Data()[moved.Size() - 1], 'z');
-        EXPECT_EQ(block.Data(), nullptr);
-    }
 }
 
 TEST(Shell, DeletesATreeAndReportsAMissingOne) {
