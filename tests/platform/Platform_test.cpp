@@ -8,6 +8,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/CpuFeatures.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
@@ -236,6 +237,24 @@ TEST(CodePage, TableConvertsAsTheDecoderDoes) {
                             "\x80", "a\xFF", "\x81\x7F\xB1\xED", "\x81\x30\x81\x30", "\xAA\xA1"})
         expectSame(gbk);
     expectSame(std::string("a\0b", 3));
+}
+
+// VIMBREL_CPU caps the features the kernels may use and takes none away
+// below its level.
+TEST(CpuFeatures, TheSwitchCapsTheLevel) {
+    const TCpuFeatures all = CpuFeaturesUnder(nullptr);
+    const TCpuFeatures avx2 = CpuFeaturesUnder("avx2");
+    const TCpuFeatures plain = CpuFeaturesUnder("plain");
+    EXPECT_EQ(all.Level, TCpuLevel::Avx512);
+    EXPECT_EQ(CpuFeaturesUnder("avx512").WideClmul, all.WideClmul);
+    EXPECT_EQ(CpuFeaturesUnder("no such level").WideClmul, all.WideClmul);
+    EXPECT_EQ(avx2.Level, TCpuLevel::Avx2);
+    EXPECT_EQ(avx2.Clmul, all.Clmul);
+    EXPECT_FALSE(avx2.WideClmul);
+    EXPECT_EQ(plain.Level, TCpuLevel::Plain);
+    EXPECT_FALSE(plain.Clmul);
+    EXPECT_FALSE(plain.WideClmul);
+    EXPECT_TRUE(!all.WideClmul || all.Clmul); // a CPU with the wide form has the narrow one
 }
 
 TEST(Shell, DeletesATreeAndReportsAMissingOne) {
