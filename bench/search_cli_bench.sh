@@ -16,7 +16,8 @@
 # news keys in UTF-8 and with --gbk (beside grep printing the lines); --version,
 # the cost of starting the process.
 # VIMBREL_BENCH_DIR picks the file system (default /dev/shm); OLD_CLI adds a
-# column for another vimbrel-cli (an earlier build) measured in the same run.
+# column for another vimbrel-cli (an earlier build) measured in the same run;
+# a column "plain ms" gives ours under VIMBREL_CPU=plain, its plain key finder.
 # Run: cmake --build build/bench && bench/search_cli_bench.sh [ROUNDS] [OLD_CLI]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -65,23 +66,35 @@ peer5() { grep --version; }
 
 declare -A best
 keep() { if [ -z "${best[$1]:-}" ] || [ "$2" -lt "${best[$1]}" ]; then best[$1]=$2; fi; }
-for _ in $(seq "$rounds"); do
+# One run of column $1 of row $2.
+run() {
+  case $1 in
+  ours) keep "ours$2" "$(elapsed "ours$2" "$bin/vimbrel-cli")" ;;
+  peer) keep "peer$2" "$(elapsed "peer$2")" ;;
+  old) [ -z "$old" ] || keep "old$2" "$(elapsed "ours$2" "$old")" ;;
+  plain) keep "plain$2" "$(VIMBREL_CPU=plain elapsed "ours$2" "$bin/vimbrel-cli")" ;;
+  esac
+}
+# The columns take turns at going first: whatever runs first in a row pays
+# for it (some milliseconds on a loaded machine).
+columns=(ours peer old plain)
+for round in $(seq "$rounds"); do
   for i in "${!names[@]}"; do
-    keep "ours$i" "$(elapsed "ours$i" "$bin/vimbrel-cli")"
-    keep "peer$i" "$(elapsed "peer$i")"
-    [ -z "$old" ] || keep "old$i" "$(elapsed "ours$i" "$old")"
+    for k in 0 1 2 3; do
+      run "${columns[$(((round + k) % 4))]}" "$i"
+    done
   done
 done
 
 ms() { awk -v us="$1" 'BEGIN {printf "%.1f", us / 1000}'; }
 printf '%-18s %10s %10s %7s' work "ours ms" "peer ms" ratio
 [ -z "$old" ] || printf ' %10s' "old ms"
-echo
+printf ' %10s\n' "plain ms"
 for i in "${!names[@]}"; do
   printf '%-18s %10s %10s %7s' "${names[$i]}" "$(ms "${best[ours$i]}")" "$(ms "${best[peer$i]}")" \
     "$(awk -v a="${best[ours$i]}" -v b="${best[peer$i]}" 'BEGIN {printf "%.2f", a / b}')"
   [ -z "$old" ] || printf ' %10s' "$(ms "${best[old$i]}")"
-  echo
+  printf ' %10s\n' "$(ms "${best[plain$i]}")"
 done
 echo "peer: LC_ALL=C grep -a -F [-c] KEY FILE > file (grep --version for the start)"
 echo "goals: rare key at most grep's time; many key at most 1.5 x grep's, in both encodings"

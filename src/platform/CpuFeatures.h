@@ -11,6 +11,7 @@ enum class TCpuLevel { Plain, Avx2, Avx512 };
 
 struct TCpuFeatures {
     TCpuLevel Level = TCpuLevel::Plain; // the cap, as VIMBREL_CPU named it
+    bool Avx2 = false;                  // 256-bit integer compares
     bool Clmul = false;                 // PCLMULQDQ on 128-bit registers
     bool WideClmul = false;             // VPCLMULQDQ on 512-bit registers (AVX-512F)
 };

@@ -1,8 +1,8 @@
 #include "schedule/U_MainFunSearch.h"
 
-#include <algorithm>
 #include <cstring>
 
+#include "schedule/U_MainFunSearchFind.h"
 #include "schedule/U_TvSchedule.h"
 
 namespace {
@@ -11,12 +11,6 @@ constexpr std::size_t npos = std::string_view::npos;
 
 bool BreaksLine(char c) {
     return c == '\r' || c == '\n';
-}
-
-// The first occurrence of key in text at or after from, or npos.
-std::size_t Find(std::string_view text, std::string_view key, std::size_t from) {
-    const void* hit = memmem(text.data() + from, text.size() - from, key.data(), key.size());
-    return hit ? std::size_t(static_cast<const char*>(hit) - text.data()) : npos;
 }
 
 // Where the line holding at starts: after the last CR or LF before it, and
@@ -60,20 +54,20 @@ ScheduleRow TStationMatches::Row(const TMatch& match) const {
             std::string(ProgrammeTitle(match.Line)), std::string(match.Line)};
 }
 
-// Walks the text from occurrence to occurrence of the key: each widens to its
-// line, and the search goes on after that line. Only the lines between two
-// matches are looked at for their date line, from the later one back. The
-// lines found are those of TextLines, as the key holds no line end.
+// Walks the text from occurrence to occurrence of the key (FindKey): each
+// widens to its line, and the search goes on after that line. Only the lines
+// between two matches are looked at for their date line, from the later one
+// back. The lines found are those of TextLines, as the key holds no line end.
 std::size_t SearchStationText(std::string_view text, std::string_view key, TStationMatches& found) {
     found.Clear();
     if (key.empty() || key.find_first_of(std::string_view("\r\n\0", 3)) != npos) return 0;
-    std::size_t at = Find(text, key, 0);
+    std::size_t at = FindKey(text, key, 0);
     if (at == npos) return 0;
     text = text.substr(0, text.find('\0')); // a zero byte ends the text
     TStationRowReader reader;
     int dayOf = -1; // the reader's DateLines() of the last day in found
     for (std::size_t done = 0; at != npos && at + key.size() <= text.size();
-         at = Find(text, key, done)) {
+         at = FindKey(text, key, done)) {
         const std::size_t start = LineStart(text, done, at);
         FeedLastDateLine(text, done, start, reader);
         const std::string_view line = text.substr(start, LineEnd(text, at + key.size()) - start);
@@ -92,7 +86,11 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TStat
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
                            std::string& buffer, TStationMatches& found) {
     found.Clear();
-    if (!schedule.ReadStation(offset, buffer)) return false;
-    SearchStationText(buffer, key, found);
+    std::string_view text;
+    if (!schedule.ReadStation(offset, buffer, text)) {
+        buffer.clear();
+        return false;
+    }
+    SearchStationText(text, key, found);
     return true;
 }

@@ -43,7 +43,7 @@ struct TStationMatches {
 // number.
 std::size_t SearchStationText(std::string_view text, std::string_view key, TStationMatches& found);
 
-// Reads the station at offset into buffer (TScheduleObject::ReadStation) and
+// Reads the station at offset through buffer (TScheduleObject::ReadStation) and
 // searches it as SearchStationText does; the station's name is then
 // schedule.StationDisplayName() and found points into buffer. false when the
 // record cannot be read (a damaged file, or an object without a file): nothing

@@ -157,34 +157,35 @@ bool TScheduleObject::ReadStationText(std::string& text) {
     return true;
 }
 
-bool TScheduleObject::ReadStation(std::int32_t offset, std::string& text) {
-    // The text's storage is kept from record to record: only a longer text
-    // than the one before has to grow it.
-    if (!ReadRecord(offset, text)) {
-        text.clear();
-        return false;
-    }
-    return true;
-}
-
-// As SelectStation, then ReadStationText: a record whose name lies in the
-// file is selected, and its text is read when the length and the text lie in
-// it too.
-bool TScheduleObject::ReadRecord(std::int32_t offset, std::string& text) {
+bool TScheduleObject::ReadStation(std::int32_t offset, std::string& buffer,
+                                  std::string_view& text) {
+    text = {};
     selected = false; // ReadStationText has no record to go on with
     std::memset(StationName, 0, sizeof StationName);
-    char head[sizeof StationName + sizeof(std::int32_t)];
+    constexpr auto headSize = std::int64_t(sizeof StationName + sizeof(std::int32_t));
     if (offset < 0 || offset + std::int64_t(sizeof StationName) > size) return false;
+    // One read takes the name, the length and as long a text as the longest
+    // read so far: stations are much alike, so that is mostly all of it.
+    const std::int64_t guess = std::min(headSize + longestText, size - offset);
+    buffer.resize(std::size_t(guess));
     Seek(offset);
-    const auto headSize = std::size_t(std::min<std::int64_t>(sizeof head, size - offset));
-    if (!ReadExact(head, headSize)) return false;
-    std::memcpy(StationName, head, sizeof StationName);
-    if (headSize < sizeof head) return false;
+    if (!ReadExact(buffer.data(), buffer.size())) return false;
+    // As SelectStation, then ReadStationText: a record whose name lies in the
+    // file is selected, and its text is read when the length and the text
+    // lie in it too.
+    std::memcpy(StationName, buffer.data(), sizeof StationName);
+    if (guess < headSize) return false;
     std::int32_t length = 0;
-    std::memcpy(&length, head + sizeof StationName, sizeof length);
-    if (length < 0 || length > size - position) return false;
-    text.resize(std::size_t(length));
-    return ReadExact(text.data(), text.size());
+    std::memcpy(&length, buffer.data() + sizeof StationName, sizeof length);
+    if (length < 0 || length > size - (offset + headSize)) return false;
+    longestText = std::max<std::int64_t>(longestText, length);
+    const auto have = std::size_t(guess - headSize);
+    if (have < std::size_t(length)) { // the rest of a longer text
+        buffer.resize(std::size_t(headSize) + std::size_t(length));
+        if (!ReadExact(buffer.data() + guess, std::size_t(length) - have)) return false;
+    }
+    text = std::string_view(buffer).substr(std::size_t(headSize), std::size_t(length));
+    return true;
 }
 
 std::string TScheduleObject::StationDisplayName() const {

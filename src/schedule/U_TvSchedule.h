@@ -74,9 +74,9 @@ public:
     // false when the record's text cannot be read whole; text is then empty.
     bool ReadStationText(std::string& text);
     // SelectStation and ReadStationText at once, as a search over every
-    // station wants them: one read of the record's name and length, one of
-    // its text.
-    bool ReadStation(std::int32_t offset, std::string& text);
+    // station wants them, mostly in one read: text views the record's text in
+    // buffer, whose storage is reused; it is empty when the call fails.
+    bool ReadStation(std::int32_t offset, std::string& buffer, std::string_view& text);
 
     // Writes out what is pending and closes the file; throws when the
     // writes fail (a full disk), which the destructor could not report.
@@ -103,7 +103,6 @@ private:
     void Flush();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
-    bool ReadRecord(std::int32_t offset, std::string& text);
 
     // The longest file tail after the index offset read in one go: far more
     // than the index of any real schedule (100,000 stations take some 2 MB).
@@ -114,6 +113,7 @@ private:
     bool selected = false;     // the last SelectStation found its record
     std::string pending;
     std::int64_t pendingAt = 0;
+    std::int64_t longestText = 0; // of the records ReadStation has read
 };
 
 struct TStationEntry {

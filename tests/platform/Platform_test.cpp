@@ -250,8 +250,10 @@ TEST(CpuFeatures, TheSwitchCapsTheLevel) {
     EXPECT_EQ(CpuFeaturesUnder("no such level").WideClmul, all.WideClmul);
     EXPECT_EQ(avx2.Level, TCpuLevel::Avx2);
     EXPECT_EQ(avx2.Clmul, all.Clmul);
+    EXPECT_EQ(avx2.Avx2, all.Avx2);
     EXPECT_FALSE(avx2.WideClmul);
     EXPECT_EQ(plain.Level, TCpuLevel::Plain);
+    EXPECT_FALSE(plain.Avx2);
     EXPECT_FALSE(plain.Clmul);
     EXPECT_FALSE(plain.WideClmul);
     EXPECT_TRUE(!all.WideClmul || all.Clmul); // a CPU with the wide form has the narrow one

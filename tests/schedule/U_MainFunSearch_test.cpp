@@ -8,6 +8,7 @@
 #include "platform/CodePage.h"
 #include "schedule/U_MainFunBuild.h"
 #include "schedule/U_MainFunSearch.h"
+#include "schedule/U_MainFunSearchFind.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
 #include "support/TempDir.h"
@@ -206,6 +207,29 @@ TEST(TextLines, AgreesWithTheLineRuleOnRandomTexts) {
         TextLines(text, lines);
         ASSERT_EQ(std::vector<std::string>(lines.begin(), lines.end()), ReferenceLines(text))
             << testing::PrintToString(text);
+    }
+}
+
+// Both ways of finding the key against the standard library's, with keys of
+// every length ending at every offset of a 32-byte block, from every start.
+TEST(FindKey, BothWaysAgreeWithAPlainSearchOnRandomTexts) {
+    const char alphabet[] = {'a', 'b', ':', ' ', '\xD0', '\xCE', '\xA3'};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(rng() % 200, 'x');
+        for (char& c : text)
+            c = alphabet[rng() % std::size(alphabet)];
+        std::string key(1 + rng() % 6, 'x');
+        for (char& c : key)
+            c = alphabet[rng() % 3 == 0 ? rng() % std::size(alphabet) : 4 + rng() % 3];
+        for (std::size_t from = 0; from <= text.size(); ++from) {
+            const std::size_t expected = std::string_view(text).find(key, from);
+            ASSERT_EQ(FindKeyPlain(text, key, from), expected)
+                << testing::PrintToString(text) << " " << testing::PrintToString(key) << " "
+                << from;
+            ASSERT_EQ(FindKeyWide(text, key, from), expected) << "wide";
+            ASSERT_EQ(FindKey(text, key, from), expected) << "chosen";
+        }
     }
 }
 

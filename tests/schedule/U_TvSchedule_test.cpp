@@ -189,9 +189,10 @@ void ReadEverything(const std::string& path, std::size_t fileSize) {
             EXPECT_TRUE(text.empty() || text == "stale");
         }
         const std::string name = file.StationDisplayName();
-        std::string atOnce = "stale";
-        EXPECT_EQ(file.ReadStation(s.Offset, atOnce), read) << s.Offset;
-        EXPECT_EQ(atOnce, read ? text : std::string()) << s.Offset;
+        std::string buffer = "stale";
+        std::string_view atOnce = "stale";
+        EXPECT_EQ(file.ReadStation(s.Offset, buffer, atOnce), read) << s.Offset;
+        EXPECT_EQ(atOnce, read ? std::string_view(text) : std::string_view()) << s.Offset;
         if (read) {
             EXPECT_EQ(file.StationDisplayName(), name);
         }
