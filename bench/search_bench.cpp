@@ -95,16 +95,18 @@ void Search(benchmark::State& state, const std::string& key) {
         // As the worker does: a batch of rows per station that has any.
         std::string text;
         std::vector<TSearchBatchPtr> batches;
+        TSearchStore store;
         for (const TStationEntry& station : stations) {
             SearchScheduleStation(schedule, station.Offset, key, text, found);
             if (found.Matches.empty()) continue;
-            batches.push_back(
-                std::make_shared<const TSearchBatch>(schedule.StationDisplayName(), found));
+            batches.push_back(std::make_shared<const TSearchBatch>(schedule.StationDisplayName(),
+                                                                   found, text, store));
             rows += found.Matches.size();
         }
         benchmark::DoNotOptimize(batches);
         state.PauseTiming(); // the dialog frees its rows when the next search starts
         batches.clear();
+        store = TSearchStore();
         state.ResumeTiming();
     }
     state.counters["rows"] = double(rows);

@@ -1,29 +1,71 @@
 #include "gui/U_FrmSearchResults.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
-TSearchBatch::TSearchBatch(std::string station, const TStationMatches& found)
+TSearchStore::TRoom TSearchStore::Take(std::size_t size) {
+    size = (size + 7) / 8 * 8;
+    if (!block || block->Size() - used < size) {
+        block = std::make_shared<platform::TLargeBlock>();
+        block->Reserve(std::max(size, BlockSize));
+        used = 0;
+    }
+    char* const data = block->Data() + used;
+    used += size;
+    return {data, block};
+}
+
+TSearchBatch::TSearchBatch(std::string station, const TStationMatches& found, std::string_view text,
+                           TSearchStore& store)
     : Station(std::move(station)) {
-    std::size_t size = 0;
+    std::size_t dayBytes = 0, lineBytes = 0;
     for (const TStationMatches::TDay& day : found.Days)
-        size += day.Date.size() + day.Weekday.size();
+        dayBytes += day.Date.size() + day.Weekday.size();
     for (const TStationMatches::TMatch& match : found.Matches)
-        size += match.Line.size();
-    bytes.reserve(size);
+        lineBytes += match.Line.size();
+    std::size_t first = 0, span = 0;
+    if (!found.Matches.empty()) {
+        first = std::size_t(found.Matches.front().Line.data() - text.data());
+        const std::string_view last = found.Matches.back().Line;
+        span = std::size_t(last.data() + last.size() - text.data()) - first;
+    }
+    // Rows that cover most of the stretch from the first to the last take it
+    // in one copy; scattered rows take their lines one by one.
+    const bool whole = lineBytes * 2 >= span;
+    // One room: the rows, the days, then the texts.
+    const std::size_t rowsSize = found.Matches.size() * sizeof(TRow);
+    const std::size_t daysSize = found.Days.size() * sizeof(TDay);
+    const std::size_t bytesSize = dayBytes + (whole ? span : lineBytes);
+    TSearchStore::TRoom room = store.Take(rowsSize + daysSize + bytesSize);
+    keep = std::move(room.Keep);
+    auto* const rows = reinterpret_cast<TRow*>(room.Data);
+    auto* const days = reinterpret_cast<TDay*>(room.Data + rowsSize);
+    char* const bytes = room.Data + rowsSize + daysSize;
+    std::uint32_t used = 0;
     const auto append = [&](std::string_view piece) {
-        const TSpan at{std::uint32_t(bytes.size()), std::uint32_t(piece.size())};
-        bytes += piece;
+        std::memcpy(bytes + used, piece.data(), piece.size());
+        const TSpan at{used, std::uint32_t(piece.size())};
+        used += std::uint32_t(piece.size());
         return at;
     };
-    days.reserve(found.Days.size());
-    for (const TStationMatches::TDay& day : found.Days)
-        days.push_back({append(day.Date), append(day.Weekday)});
-    rows.reserve(found.Matches.size());
-    for (const TStationMatches::TMatch& match : found.Matches)
-        rows.push_back({append(match.Line), match.Day});
-    Bytes = bytes;
-    Days = days;
-    Rows = rows;
+    for (std::size_t i = 0; i < found.Days.size(); ++i)
+        ::new (static_cast<void*>(days + i))
+            TDay{append(found.Days[i].Date), append(found.Days[i].Weekday)};
+    const std::uint32_t base = used;
+    if (whole) append(text.substr(first, span));
+    for (std::size_t i = 0; i < found.Matches.size(); ++i) {
+        const TStationMatches::TMatch& match = found.Matches[i];
+        const TSpan line =
+            whole
+                ? TSpan{std::uint32_t(std::size_t(match.Line.data() - text.data()) - first) + base,
+                        std::uint32_t(match.Line.size())}
+                : append(match.Line);
+        ::new (static_cast<void*>(rows + i)) TRow{line, match.Day};
+    }
+    Bytes = std::string_view(bytes, used);
+    Days = {days, found.Days.size()};
+    Rows = {rows, found.Matches.size()};
 }
 
 TSearchResultModel::TSearchResultModel(QObject* parent) : QAbstractTableModel(parent) {}

@@ -84,6 +84,7 @@ void TTvSearchThread::run() {
     // A station's text is held only while it is searched.
     Text = std::string();
     Found = TStationMatches();
+    Store = TSearchStore(); // the rows sent keep what they need of it
     Send({TSearchMessage::smEnd, std::move(unread), {}});
 }
 
@@ -94,6 +95,7 @@ bool TTvSearchThread::SearchStation(int i) {
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,
               {},
-              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found)});
+              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text,
+                                                   Store)});
     return true;
 }

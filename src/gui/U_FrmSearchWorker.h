@@ -60,6 +60,7 @@ public:
     std::string Text;          // the record of the station being searched, read whole
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
+    TSearchStore Store;        // room for the rows sent
     StationSnapshot Stations;
 
 signals:

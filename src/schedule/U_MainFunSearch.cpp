@@ -1,5 +1,6 @@
 #include "schedule/U_MainFunSearch.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "schedule/U_MainFunSearchFind.h"
@@ -22,10 +23,20 @@ std::size_t LineStart(std::string_view text, std::size_t floor, std::size_t at) 
 }
 
 // Where the line holding at ends: at the next CR or LF, or the end of text.
+// memchr finds the LF in the next few kilobytes, where lines end, and the CR
+// before it; a longer stretch without an LF is walked byte by byte.
 std::size_t LineEnd(std::string_view text, std::size_t at) {
-    while (at < text.size() && !BreaksLine(text[at]))
-        ++at;
-    return at;
+    const char* const p = text.data() + at;
+    std::size_t n = std::min<std::size_t>(text.size() - at, 4096);
+    if (const void* lf = std::memchr(p, '\n', n)) {
+        n = std::size_t(static_cast<const char*>(lf) - p);
+    } else if (n < text.size() - at) {
+        while (at < text.size() && !BreaksLine(text[at]))
+            ++at;
+        return at;
+    }
+    const void* cr = std::memchr(p, '\r', n);
+    return at + (cr ? std::size_t(static_cast<const char*>(cr) - p) : n);
 }
 
 // Feeds reader the last date line of the whole lines in [from, to), if any:
@@ -69,7 +80,8 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TStat
     for (std::size_t done = 0; at != npos && at + key.size() <= text.size();
          at = FindKey(text, key, done)) {
         const std::size_t start = LineStart(text, done, at);
-        FeedLastDateLine(text, done, start, reader);
+        // Between lines that follow one another lies a line end alone.
+        if (start - done > 2) FeedLastDateLine(text, done, start, reader);
         const std::string_view line = text.substr(start, LineEnd(text, at + key.size()) - start);
         done = start + line.size(); // one row per line, however often it holds the key
         // Date lines and blank lines are never matches.

@@ -21,7 +21,9 @@ constexpr std::size_t npos = std::string_view::npos;
 
 std::size_t FindKeyPlain(std::string_view text, std::string_view key, std::size_t from) {
     if (from > text.size()) return npos;
-    const void* hit = memmem(text.data() + from, text.size() - from, key.data(), key.size());
+    const void* hit = key.size() == 1
+                          ? std::memchr(text.data() + from, key[0], text.size() - from)
+                          : memmem(text.data() + from, text.size() - from, key.data(), key.size());
     return hit ? std::size_t(static_cast<const char*>(hit) - text.data()) : npos;
 }
 

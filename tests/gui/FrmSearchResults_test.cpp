@@ -20,7 +20,8 @@ const std::string Text = Gbk("05/03/14 星期一\r\n08:00 新闻 x\r\n09:00 天�
 TSearchBatchPtr Batch(const std::string& station, const std::string& key) {
     TStationMatches found;
     SearchStationText(Text, key, found);
-    return std::make_shared<const TSearchBatch>(station, found);
+    TSearchStore store; // the batch keeps what it takes of it
+    return std::make_shared<const TSearchBatch>(station, found, Text, store);
 }
 
 std::vector<std::string> Row(const TSearchResultModel& model, int row) {
@@ -30,8 +31,8 @@ std::vector<std::string> Row(const TSearchResultModel& model, int row) {
     return cells;
 }
 
-// Every column reads back from the batch's own copy of the texts, which holds
-// the dates and weekdays and the matching lines only.
+// Rows covering most of the text take it in one copy, scattered rows their
+// lines one by one; either way every column reads back.
 TEST(SearchBatch, KeepsEveryTextItsRowsShow) {
     for (const char* key : {":", "x"}) {
         SCOPED_TRACE(key);
@@ -46,25 +47,28 @@ TEST(SearchBatch, KeepsEveryTextItsRowsShow) {
         EXPECT_EQ(
             Row(model, model.rowCount() - 1),
             (std::vector<std::string>{"A", "2005-03-15", Gbk("星期二"), "11:00", Gbk("电影 x")}));
+        // The dates and weekdays, then one stretch from the first row to the
+        // last, or only the matching lines.
         const std::size_t days = 2 * (10 + 6);
-        const std::size_t lines = std::string(key) == ":"
-                                      ? Gbk("08:00 新闻 x09:00 天气10:00 体育11:00 电影 x").size()
-                                      : Gbk("08:00 新闻 x11:00 电影 x").size();
-        EXPECT_EQ(batch->Bytes.size(), days + lines);
+        const std::size_t stretch = Text.rfind("\r\n") - Text.find("08:00");
+        const std::size_t lines = 2 * Gbk("08:00 新闻 x").size();
+        EXPECT_EQ(batch->Bytes.size(), days + (std::string(key) == ":" ? stretch : lines));
     }
 }
 
-// Large batches keep their rows after the texts they came from are gone.
-TEST(SearchBatch, LargeBatchesOutliveTheirTexts) {
+// Batches that do not fit what is left of the store's block, or any block,
+// each take room of their own, and outlive the store.
+TEST(SearchBatch, LargeBatchesTakeBlocksOfTheirOwn) {
     std::vector<TSearchBatchPtr> batches;
     {
+        TSearchStore store;
         for (int lines : {150'000, 150'000, 300'000}) { // 3, 3 and 6 MB of rows and text
             std::string text = "05/03/14 " + Gbk("星期一") + "\r\n";
             for (int i = 0; i < lines; ++i)
                 text += "08:00 " + std::to_string(i) + "\r\n";
             TStationMatches found;
             SearchStationText(text, ":", found);
-            batches.push_back(std::make_shared<const TSearchBatch>("A", found));
+            batches.push_back(std::make_shared<const TSearchBatch>("A", found, text, store));
         }
     }
     TSearchResultModel model;
