@@ -93,7 +93,7 @@ void Search(benchmark::State& state, const std::string& key) {
     for (auto _ : state) {
         rows = 0;
         // As the worker does: a batch of rows per station that has any.
-        std::string text;
+        std::string_view text;
         std::vector<TSearchBatchPtr> batches;
         TSearchStore store;
         for (const TStationEntry& station : stations) {

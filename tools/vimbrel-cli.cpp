@@ -121,7 +121,7 @@ int Search(const TArguments& a) {
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     const std::string key = GbkArgument(a.operands[1]);
     if (key.empty()) Fail("the key is empty");
-    std::string text;
+    std::string_view text;
     TStationMatches found;
     TRecords records;
     for (const TStationList::TStation s : ListStations(schedule)) {

@@ -82,7 +82,7 @@ void TTvSearchThread::run() {
         }
     }
     // A station's text is held only while it is searched.
-    Text = std::string();
+    Text = {};
     Found = TStationMatches();
     Store = TSearchStore(); // the rows sent keep what they need of it
     Send({TSearchMessage::smEnd, std::move(unread), {}});

@@ -57,7 +57,7 @@ public:
     TSafePointHook OnSafePoint; // called on the worker thread, when assigned
 
     TScheduleObject* Schedule; // the main window's open file; not owned
-    std::string Text;          // the record of the station being searched, read whole
+    std::string_view Text;     // the text of the station being searched
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
     TSearchStore Store;        // room for the rows sent

@@ -96,13 +96,9 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TStat
 }
 
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
-                           std::string& buffer, TStationMatches& found) {
+                           std::string_view& text, TStationMatches& found) {
     found.Clear();
-    std::string_view text;
-    if (!schedule.ReadStation(offset, buffer, text)) {
-        buffer.clear();
-        return false;
-    }
+    if (!schedule.ReadStation(offset, text)) return false;
     SearchStationText(text, key, found);
     return true;
 }

@@ -43,10 +43,10 @@ struct TStationMatches {
 // number.
 std::size_t SearchStationText(std::string_view text, std::string_view key, TStationMatches& found);
 
-// Reads the station at offset through buffer (TScheduleObject::ReadStation) and
-// searches it as SearchStationText does; the station's name is then
-// schedule.StationDisplayName() and found points into buffer. false when the
-// record cannot be read (a damaged file, or an object without a file): nothing
-// is found then.
+// Reads the station at offset (TScheduleObject::ReadStation) and searches it
+// as SearchStationText does; the station's name is then
+// schedule.StationDisplayName(), and found points into text, the station's
+// text until the next read. false when the record cannot be read (a damaged
+// file, or an object without a file): nothing is found then.
 bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
-                           std::string& buffer, TStationMatches& found);
+                           std::string_view& text, TStationMatches& found);

@@ -157,34 +157,41 @@ bool TScheduleObject::ReadStationText(std::string& text) {
     return true;
 }
 
-bool TScheduleObject::ReadStation(std::int32_t offset, std::string& buffer,
-                                  std::string_view& text) {
+bool TScheduleObject::ReadStation(std::int32_t offset, std::string_view& text) {
     text = {};
     selected = false; // ReadStationText has no record to go on with
     std::memset(StationName, 0, sizeof StationName);
-    constexpr auto headSize = std::int64_t(sizeof StationName + sizeof(std::int32_t));
-    if (offset < 0 || offset + std::int64_t(sizeof StationName) > size) return false;
-    // One read takes the name, the length and as long a text as the longest
-    // read so far: stations are much alike, so that is mostly all of it.
-    const std::int64_t guess = std::min(headSize + longestText, size - offset);
-    buffer.resize(std::size_t(guess));
-    Seek(offset);
-    if (!ReadExact(buffer.data(), buffer.size())) return false;
     // As SelectStation, then ReadStationText: a record whose name lies in the
     // file is selected, and its text is read when the length and the text
     // lie in it too.
-    std::memcpy(StationName, buffer.data(), sizeof StationName);
-    if (guess < headSize) return false;
+    constexpr std::size_t headSize = sizeof StationName + sizeof(std::int32_t);
+    if (!ReadAhead(offset, sizeof StationName)) return false;
+    std::memcpy(StationName, ahead.data() + (offset - aheadAt), sizeof StationName);
+    if (!ReadAhead(offset, headSize)) return false;
     std::int32_t length = 0;
-    std::memcpy(&length, buffer.data() + sizeof StationName, sizeof length);
-    if (length < 0 || length > size - (offset + headSize)) return false;
-    longestText = std::max<std::int64_t>(longestText, length);
-    const auto have = std::size_t(guess - headSize);
-    if (have < std::size_t(length)) { // the rest of a longer text
-        buffer.resize(std::size_t(headSize) + std::size_t(length));
-        if (!ReadExact(buffer.data() + guess, std::size_t(length) - have)) return false;
-    }
-    text = std::string_view(buffer).substr(std::size_t(headSize), std::size_t(length));
+    std::memcpy(&length, ahead.data() + (offset - aheadAt) + sizeof StationName, sizeof length);
+    if (length < 0 || length > size - (offset + std::int64_t(headSize))) return false;
+    if (!ReadAhead(offset, headSize + std::size_t(length))) return false;
+    text = std::string_view(ahead).substr(std::size_t(offset - aheadAt) + headSize,
+                                          std::size_t(length));
+    return true;
+}
+
+// Makes ahead hold the file's bytes [at, at + count): those it holds, or one
+// new read from at of a block at least, as far as the file goes.
+bool TScheduleObject::ReadAhead(std::int64_t at, std::size_t count) {
+    const std::int64_t end = at + std::int64_t(count);
+    if (aheadAt >= 0 && at >= aheadAt && end <= aheadAt + std::int64_t(ahead.size())) return true;
+    aheadAt = -1;
+    if (!HasFile() || at < 0 || end > size) return false;
+    Flush();
+    const auto want = std::size_t(
+        std::min<std::int64_t>(std::max<std::int64_t>(std::int64_t(count), AheadBlock), size - at));
+    ahead.resize(want);
+    DWORD done = 0;
+    if (!ReadFileAt(FileHandle, at, ahead.data(), DWORD(want), &done) || done < count) return false;
+    ahead.resize(done);
+    aheadAt = at;
     return true;
 }
 
@@ -202,6 +209,7 @@ void TScheduleObject::SetStationName(std::string_view name) {
 
 void TScheduleObject::Write(const void* data, std::size_t count) {
     if (!HasFile()) throw EScheduleError(CannotWrite);
+    aheadAt = -1; // what was read ahead may be written over
     if (pending.empty()) pendingAt = position;
     pending.append(static_cast<const char*>(data), count);
     position += std::int64_t(count);

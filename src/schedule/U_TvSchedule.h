@@ -74,9 +74,11 @@ public:
     // false when the record's text cannot be read whole; text is then empty.
     bool ReadStationText(std::string& text);
     // SelectStation and ReadStationText at once, as a search over every
-    // station wants them, mostly in one read: text views the record's text in
-    // buffer, whose storage is reused; it is empty when the call fails.
-    bool ReadStation(std::int32_t offset, std::string& buffer, std::string_view& text);
+    // station in file order wants them: a record is read with those after it
+    // in one read of 256 KB, and the next calls find theirs among them. text
+    // views the record's text until the next call or write; it is empty when
+    // the call fails.
+    bool ReadStation(std::int32_t offset, std::string_view& text);
 
     // Writes out what is pending and closes the file; throws when the
     // writes fail (a full disk), which the destructor could not report.
@@ -103,6 +105,7 @@ private:
     void Flush();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
+    bool ReadAhead(std::int64_t at, std::size_t count);
 
     // The longest file tail after the index offset read in one go: far more
     // than the index of any real schedule (100,000 stations take some 2 MB).
@@ -113,7 +116,10 @@ private:
     bool selected = false;     // the last SelectStation found its record
     std::string pending;
     std::int64_t pendingAt = 0;
-    std::int64_t longestText = 0; // of the records ReadStation has read
+    // The file's bytes from aheadAt on, as ReadStation read them; -1: none.
+    std::string ahead;
+    std::int64_t aheadAt = -1;
+    static constexpr std::int64_t AheadBlock = 256 * 1024; // about a dozen stations
 };
 
 struct TStationEntry {

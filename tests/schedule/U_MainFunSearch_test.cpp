@@ -242,7 +242,7 @@ protected:
         BuildScheduleFile(folder, "*.*", dir.file("lastsch.sch"), 38425.5);
     }
     TempDir dir;
-    std::string buffer;
+    std::string_view text;
     TStationMatches found;
 };
 
@@ -250,7 +250,7 @@ TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
     std::vector<TStationEntry> stations = ReadStationIndex(schedule);
     ASSERT_EQ(stations.size(), 1u);
-    EXPECT_TRUE(SearchScheduleStation(schedule, stations[0].Offset, "key", buffer, found));
+    EXPECT_TRUE(SearchScheduleStation(schedule, stations[0].Offset, "key", text, found));
     ASSERT_EQ(found.Matches.size(), 1u);
     EXPECT_EQ(found.Row(found.Matches[0]).Title, "key");
     EXPECT_EQ(found.Row(found.Matches[0]).Date, "2005-03-14");
@@ -260,13 +260,13 @@ TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
 TEST_F(SearchScheduleStationTest, DamagedRecordIsReportedAndMatchesNothing) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
     for (std::int32_t offset : {-1, 30, 140, 1 << 30}) {
-        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", buffer, found)) << offset;
+        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", text, found)) << offset;
         EXPECT_TRUE(found.Matches.empty());
     }
     TScheduleObject missing(dir.file("none.sch"), TScheduleObject::fmOpen);
-    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", buffer, found));
+    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", text, found));
     EXPECT_TRUE(found.Matches.empty());
-    EXPECT_TRUE(buffer.empty());
+    EXPECT_TRUE(text.empty());
 }
 
 } // namespace

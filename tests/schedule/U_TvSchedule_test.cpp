@@ -174,8 +174,8 @@ TEST(ScheduleFile, ReadOnlyFileIsNotOpenedAndNotCreated) {
 
 // Damaged files: every truncation and a seeded set of byte changes. The reader
 // must neither crash nor read outside the file (ASan watches), and whatever it
-// lists must be readable without failure or give an empty text. Read in one
-// go (ReadStation), each record gives the same.
+// lists must be readable without failure or give an empty text. Read ahead
+// (ReadStation), each record gives the same.
 void ReadEverything(const std::string& path, std::size_t fileSize) {
     TScheduleObject file(path, TScheduleObject::fmOpen);
     auto stations = ReadStationIndex(file);
@@ -189,9 +189,8 @@ void ReadEverything(const std::string& path, std::size_t fileSize) {
             EXPECT_TRUE(text.empty() || text == "stale");
         }
         const std::string name = file.StationDisplayName();
-        std::string buffer = "stale";
         std::string_view atOnce = "stale";
-        EXPECT_EQ(file.ReadStation(s.Offset, buffer, atOnce), read) << s.Offset;
+        EXPECT_EQ(file.ReadStation(s.Offset, atOnce), read) << s.Offset;
         EXPECT_EQ(atOnce, read ? std::string_view(text) : std::string_view()) << s.Offset;
         if (read) {
             EXPECT_EQ(file.StationDisplayName(), name);

@@ -90,10 +90,10 @@ TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
     const std::string key = platform::QStringToGbk(QString::fromUtf8("新闻"));
     {
         TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
-        std::string buffer;
+        std::string_view text;
         TStationMatches found;
         for (auto& s : ReadStationIndex(file)) {
-            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, buffer, found));
+            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, text, found));
             for (auto& m : found.Matches) {
                 ScheduleRow r = found.Row(m);
                 expected +=
