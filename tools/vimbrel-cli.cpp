@@ -31,19 +31,28 @@ std::string Out(std::string_view gbk) {
 // Standard output, one record of tab-separated fields a line, gathered in a
 // block written in large writes. A line written at a time and every field
 // converted through the decoder were most of the cost of a search with many
-// matches; the table gives the same bytes.
+// matches; the table gives the same bytes. A record goes through the table
+// whole; one the table does not know goes field by field, as the decoder
+// reads a cut character at a field's end otherwise than before a tab.
 class TRecords {
 public:
     ~TRecords() { Flush(); }
     void Add(std::initializer_list<std::string_view> fields) {
+        line.clear();
         for (const std::string_view* field = fields.begin(); field != fields.end(); ++field) {
-            if (field != fields.begin()) block += '\t';
-            if (gbkOutput)
-                block += *field;
-            else
-                Table().Append(*field, block);
+            if (field != fields.begin()) line += '\t';
+            line += *field;
         }
-        block += '\n';
+        line += '\n';
+        if (gbkOutput) {
+            block += line;
+        } else if (!Table().AppendByTable(line, block)) {
+            for (const std::string_view* field = fields.begin(); field != fields.end(); ++field) {
+                if (field != fields.begin()) block += '\t';
+                Table().Append(*field, block);
+            }
+            block += '\n';
+        }
         if (block.size() >= BlockSize) Flush();
     }
     void Flush() {
@@ -57,7 +66,7 @@ private:
         if (!table) table.emplace(); // GBK output needs none
         return *table;
     }
-    std::string block;
+    std::string line, block;
     std::optional<platform::GbkToUtf8Table> table;
 };
 
