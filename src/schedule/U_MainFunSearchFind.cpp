@@ -75,5 +75,6 @@ std::size_t FindKeyWide(std::string_view text, std::string_view key, std::size_t
 
 std::size_t FindKey(std::string_view text, std::string_view key, std::size_t from) {
     static const bool wide = FindKeyWideSupported();
-    return wide ? FindKeyWide(text, key, from) : FindKeyPlain(text, key, from);
+    // A key of one byte is memchr's either way.
+    return wide && key.size() > 1 ? FindKeyWide(text, key, from) : FindKeyPlain(text, key, from);
 }
