@@ -7,6 +7,11 @@
 // records from 24 on (101-byte name field, int32 length L, L text bytes), then
 // the index block (StationCount, NamesSize, the names text with CR LF after
 // each name, StationCount int32 record offsets).
+//
+// A search reads the records ahead, 256 KB at a time (ReadStation): one read
+// per record, 3,000 system calls over a 3,000-station file, put the rare key
+// of vimbrel-cli search at 1.15x grep's time, and the block at 0.91x
+// (bench/search_cli_bench.sh).
 #pragma once
 
 #include <cstdint>
