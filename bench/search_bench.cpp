@@ -93,13 +93,11 @@ void Search(benchmark::State& state, const std::string& key) {
     for (auto _ : state) {
         rows = 0;
         // As the worker does: a batch of rows per station that has any.
-        TKeyFinder finder(key);
-        TReadAhead ahead;
         std::string_view text;
         std::vector<TSearchBatchPtr> batches;
         TSearchStore store;
         for (const TStationEntry& station : stations) {
-            SearchScheduleStation(schedule, station.Offset, finder, ahead, text, found);
+            SearchScheduleStation(schedule, station.Offset, key, text, found);
             if (found.Matches.empty()) continue;
             batches.push_back(std::make_shared<const TSearchBatch>(schedule.StationDisplayName(),
                                                                    found, text, store));
@@ -135,9 +133,8 @@ void Matcher(benchmark::State& state, const std::string& key) {
     std::size_t rows = 0;
     for (auto _ : state) {
         rows = 0;
-        TKeyFinder finder(key); // as a search makes one
         for (const std::string& text : StationTexts())
-            rows += SearchStationText(text, finder, found);
+            rows += SearchStationText(text, key, found);
     }
     state.counters["rows"] = double(rows);
     state.SetBytesProcessed(state.iterations() * Schedule().textBytes);

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "CliNetModule.h"
 #include "CommandLine.h"
+#include "NetHelper.h"
 #include "archive/TUnZip.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -33,19 +33,28 @@ std::string Out(std::string_view gbk) {
 // Standard output, one record of tab-separated fields a line, gathered in a
 // block written in large writes. A line written at a time and every field
 // converted through the decoder were most of the cost of a search with many
-// matches; the table gives the same bytes.
+// matches; the table gives the same bytes. A record goes through the table
+// whole; one the table does not know goes field by field, as the decoder
+// reads a cut character at a field's end otherwise than before a tab.
 class TRecords {
 public:
     ~TRecords() { Flush(); }
     void Add(std::initializer_list<std::string_view> fields) {
+        line.clear();
         for (const std::string_view* field = fields.begin(); field != fields.end(); ++field) {
-            if (field != fields.begin()) block += '\t';
-            if (gbkOutput)
-                block += *field;
-            else
-                Table().Append(*field, block);
+            if (field != fields.begin()) line += '\t';
+            line += *field;
         }
-        block += '\n';
+        line += '\n';
+        if (gbkOutput) {
+            block += line;
+        } else if (!Table().AppendByTable(line, block)) {
+            for (const std::string_view* field = fields.begin(); field != fields.end(); ++field) {
+                if (field != fields.begin()) block += '\t';
+                Table().Append(*field, block);
+            }
+            block += '\n';
+        }
         if (block.size() >= BlockSize) Flush();
     }
     void Flush() {
@@ -59,7 +68,7 @@ private:
         if (!table) table.emplace(); // GBK output needs none
         return *table;
     }
-    std::string block;
+    std::string line, block;
     std::optional<platform::GbkToUtf8Table> table;
 };
 
@@ -123,13 +132,11 @@ int Search(const TArguments& a) {
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     const std::string key = GbkArgument(a.operands[1]);
     if (key.empty()) Fail("the key is empty");
-    TKeyFinder finder(key);
-    TReadAhead ahead;
     std::string_view text;
     TStationMatches found;
     TRecords records;
     for (const TStationList::TStation s : ListStations(schedule)) {
-        if (!SearchScheduleStation(schedule, s.Offset, finder, ahead, text, found)) {
+        if (!SearchScheduleStation(schedule, s.Offset, key, text, found)) {
             records.Flush(); // the rows found so far come first
             Fail("cannot read the station " + Out(s.Name));
         }
@@ -262,12 +269,9 @@ TCommand::TRun WithApplication(TCommand::TRun run) {
     };
 }
 
-int Fetch(const TArguments& a) {
-    return RunNetCommand("fetch", a);
-}
-
-int Xmltv(const TArguments& a) {
-    return RunNetCommand("xmltv", a);
+// fetch and xmltv: the helper parses the same arguments again and runs them.
+int RunInHelper(const TArguments&) {
+    RunNetHelper(gArgv + 1);
 }
 
 const TTool& Tool() {
@@ -291,11 +295,10 @@ const TTool& Tool() {
              Export},
             {"extract ARCHIVE FOLDER [--password P]", "extract a ZIP archive below FOLDER",
              WithApplication(Extract)},
-            {"fetch URL FILE [--proxy HOST:PORT]", "download URL into FILE",
-             WithApplication(Fetch)},
-            {"xmltv GUIDE ARCHIVE [--from YYYY-MM-DD] [--days N] [--utc-offset +HH:MM]",
+            {FetchUsage, "download URL into FILE", RunInHelper},
+            {XmltvUsage,
              "pack an XMLTV guide (plain or gzip; - reads standard input) into an update archive",
-             WithApplication(Xmltv)},
+             RunInHelper},
             {"folder", "print where vimbrel keeps lastsch.sch, showtime.zip and 节目单",
              WithApplication(Folder)},
         }};

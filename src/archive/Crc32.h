@@ -20,7 +20,8 @@ inline std::uint32_t Crc32Byte(std::uint32_t crc, std::uint8_t byte) {
 // The ways UpdateCrc32 takes, each giving the same CRC, so that tests and
 // benchmarks can reach them all: eight tables (any CPU); folding 16 bytes at a
 // time with x86's PCLMULQDQ; folding 64 bytes at a time with VPCLMULQDQ on
-// 512-bit registers (AVX-512). A fold runs only where its check says so.
+// 512-bit registers (AVX-512). A fold runs only where its check says so, which
+// VIMBREL_CPU can deny it (platform/CpuFeatures.h).
 std::uint32_t UpdateCrc32Tables(std::uint32_t crc, const std::uint8_t* data, std::size_t size);
 bool Crc32FoldSupported();
 std::uint32_t UpdateCrc32Fold(std::uint32_t crc, const std::uint8_t* data, std::size_t size);

@@ -13,7 +13,6 @@ using namespace platform;
 namespace {
 
 constexpr std::size_t ChunkSize = 32768;
-constexpr std::size_t StoredBlockSize = 1 << 18;
 
 // Reads the central directory front to back through one buffer, so that its
 // small records do not cost a system call each.
@@ -368,18 +367,13 @@ void TUnZip::Dispatch(const TEntryState& e, TArchiveSource& source) {
     ReportDecodeResult(DecodeEntry(d, source, sink), e);
 }
 
-// Stored data moves in large blocks, read straight into the buffer they are
-// written from with one call each way; the writer still steps them in the
-// chunks the decoders write, so progress, cancel checks and errors fall where
-// a chunk-by-chunk copy has them.
+// Stored data is copied in the chunks the decoders write: one read, one
+// write and one progress step (with its cancel check) per chunk.
 void TUnZip::CopyStored(TArchiveSource& source) {
-    if (ioBuffer.size() < StoredBlockSize) ioBuffer.resize(StoredBlockSize);
+    if (ioBuffer.size() < ChunkSize) ioBuffer.resize(ChunkSize);
     while (!cancelled) {
-        std::size_t got = source.Read(ioBuffer.data(), StoredBlockSize);
-        // A failed read gives nothing: chunk by chunk, what lies before the
-        // fault is still written, as when every read was one chunk.
-        if (got == 0) got = source.Read(ioBuffer.data(), ChunkSize);
-        if (got == 0 || !WriteChunks(ioBuffer.data(), got, ChunkSize)) return;
+        const std::size_t got = source.Read(ioBuffer.data(), ChunkSize);
+        if (got == 0 || !WriteChunk(ioBuffer.data(), got)) return;
     }
 }
 

@@ -67,38 +67,6 @@ bool TZipCommon::WriteChunk(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-bool TZipCommon::WriteChunks(const std::uint8_t* data, std::size_t size, std::size_t chunk) {
-    DWORD written = 0;
-    const bool whole = WriteFile(outFile.get(), data, DWORD(size), &written);
-    // Taken now: the steps below run handlers that may leave another error.
-    const DWORD error = whole ? ERROR_SUCCESS : GetLastError();
-    for (std::size_t at = 0; at < size; at += chunk) {
-        const std::size_t n = std::min(chunk, size - at);
-        if (at > 0 && cancelled) {
-            CutOutput(written - at);
-            return false;
-        }
-        // The chunk the write stopped in fails as if it had been written alone.
-        if (at + n > written) return WriteFailed(error, written - at, n);
-        runningCrc = UpdateCrc32(runningCrc, data + at, n);
-        try {
-            ChunkDone(n);
-        } catch (...) {
-            CutOutput(written - (at + n));
-            throw;
-        }
-    }
-    return true;
-}
-
-// Best effort: the file was just written through this handle, and a stop that
-// cannot cut leaves no worse than the bytes already there.
-void TZipCommon::CutOutput(std::size_t excess) {
-    if (excess == 0) return;
-    if (SetFilePointerEx(outFile.get(), -std::int64_t(excess), FILE_CURRENT) >= 0)
-        SetEndOfFile(outFile.get());
-}
-
 void TZipCommon::ChunkDone(std::size_t size) {
     progressFileDone += size;
     progressArchiveDone += size;

@@ -79,13 +79,6 @@ protected:
     bool WriteOutput(const std::uint8_t* data, std::size_t size);
     // WriteOutput followed by the progress step.
     bool WriteChunk(const std::uint8_t* data, std::size_t size);
-    // The same for consecutive chunks of the given size (the last may be
-    // shorter) in one system call: every chunk still gets its CRC update, its
-    // progress step, its cancel check (the caller checks before the first) and
-    // its own verdict on a failed write. A stop between chunks (cancelled, a
-    // handler's exception) cuts the file back to the chunks stepped, so that it
-    // holds what writing them one by one would have left.
-    bool WriteChunks(const std::uint8_t* data, std::size_t size, std::size_t chunk);
     // Lets pending GUI events run, then fires OnProgress.
     void ProgressStep();
     // An entry that will not be written leaves the archive's total.
@@ -112,8 +105,6 @@ private:
     // A write that stopped short of size bytes: disk full ends the run, else
     // 25136 and false when the chunk is incomplete.
     bool WriteFailed(platform::DWORD error, std::size_t written, std::size_t size);
-    // Takes the last excess bytes written back off the output file.
-    void CutOutput(std::size_t excess);
     // A chunk's bytes join the progress counters; then the progress step.
     void ChunkDone(std::size_t size);
 

@@ -17,15 +17,10 @@
 
 namespace {
 
-// The dialog takes what the worker sent at most this often, so that a fast
-// worker does not keep the GUI thread busy with one message after another.
-constexpr int DrainEveryMs = 10;
-// Found rows wait at most this long before the list is told of them. Telling
-// the view of new rows costs it time in proportion to all the rows it holds,
-// besides the time per new row, so steps are not made smaller than this; but
-// the steps made while the worker still searches cost the search no time,
-// and the fewer rows are left when it ends, the sooner the list is complete.
-constexpr int PublishEveryMs = 20;
+// One timer gathers the worker's notices: what it sent joins the list at most
+// this often, so that a fast worker neither keeps the GUI thread busy with one
+// message after another nor makes the view take its rows in many small steps.
+constexpr int TickMs = 20;
 
 // The buttons' glyphs, 16 x 16 as designed, drawn at the screen's resolution;
 // the style greys them for a disabled button.
@@ -99,8 +94,6 @@ TFrmSearch::TFrmSearch(QWidget* parent, TScheduleObject* schedule, const QListWi
     DrainTimer = new QTimer(this);
     DrainTimer->setSingleShot(true);
     connect(DrainTimer, &QTimer::timeout, this, &TFrmSearch::DrainMessages);
-    SinceDrain.start();
-    SincePublish.start();
 
     connect(ui->btnSearch, &QToolButton::clicked, this, &TFrmSearch::btnSearchClick);
     connect(ui->btnPause, &QToolButton::clicked, this, &TFrmSearch::btnPauseClick);
@@ -161,17 +154,18 @@ void TFrmSearch::WorkerFinished(quint64 search) {
     if (CloseLoop) CloseLoop->quit();
 }
 
+// The end notice is taken at once; other messages wait for the next tick.
 void TFrmSearch::ScheduleDrain(bool now) {
-    qint64 wait = now ? 0 : std::max<qint64>(0, DrainEveryMs - SinceDrain.elapsed());
-    if (DrainTimer->isActive() && DrainTimer->remainingTime() <= wait) return;
-    DrainTimer->start(int(wait));
+    if (now)
+        DrainTimer->start(0);
+    else if (!DrainTimer->isActive())
+        DrainTimer->start(TickMs);
 }
 
 // Takes what the worker sent and shows it in order: the last progress text,
 // the rows, and once every row is in the list, the end.
 void TFrmSearch::DrainMessages() {
     if (!Worker || Closing) return;
-    SinceDrain.restart();
     std::deque<TSearchMessage> messages;
     Worker->TakeMessages(messages);
     const std::string* progress = nullptr;
@@ -190,20 +184,11 @@ void TFrmSearch::DrainMessages() {
         }
     }
     if (progress) HintPanel->setText(platform::GbkToQString(*progress));
-    PublishRows();
+    Results->Publish(RowsPerPublish);
     if (Results->Unpublished() > 0)
-        DrainTimer->start(EndSeen ? 0 : DrainEveryMs);
+        DrainTimer->start(EndSeen ? 0 : TickMs);
     else if (EndSeen)
         SearchFinished(UnreadStation);
-}
-
-void TFrmSearch::PublishRows() {
-    if (Results->Unpublished() == 0) return;
-    // The first rows show at once; later ones join in steps.
-    if (EndSeen || Results->rowCount() == 0 || SincePublish.elapsed() >= PublishEveryMs) {
-        Results->Publish(RowsPerPublish);
-        SincePublish.restart();
-    }
 }
 
 void TFrmSearch::SearchFinished(const std::string& unreadStation) {

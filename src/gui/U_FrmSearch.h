@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -55,7 +54,6 @@ private:
     void StartWorker(std::string key);
     void ScheduleDrain(bool now);
     void DrainMessages();
-    void PublishRows();
     void EndSearchForClose();
     void WorkerFinished(quint64 search);
 
@@ -63,7 +61,6 @@ private:
     const QListWidget* StationNames;
     const QListWidget* StationOffsets;
     QTimer* DrainTimer;
-    QElapsedTimer SinceDrain, SincePublish;
     bool EndSeen = false; // the worker's end notice is taken; rows may wait
     std::string UnreadStation;
     quint64 SearchCount = 0;

@@ -21,6 +21,11 @@
 // at a time (in huge pages where it has them): a key in every programme line
 // keeps about as many bytes as the schedule holds, and in 4 KB pages each
 // page would cost a fault when it is first written. Used by one thread.
+// What it buys: with a string and vectors per batch instead, a search of ":"
+// over 3,000 stations (2.5 million rows) faults some 23,000 pages, and the
+// search core beyond the matcher takes 58 ms instead of 25 (search_bench
+// Search/EveryLine less Matcher/EveryLine), which puts the dialog past its
+// 150 ms for every line.
 class TSearchStore {
 public:
     struct TRoom {

@@ -82,7 +82,6 @@ void TTvSearchThread::run() {
         }
     }
     // A station's text is held only while it is searched.
-    Ahead = TReadAhead();
     Text = {};
     Found = TStationMatches();
     Store = TSearchStore(); // the rows sent keep what they need of it
@@ -91,8 +90,7 @@ void TTvSearchThread::run() {
 
 bool TTvSearchThread::SearchStation(int i) {
     if (!Schedule) return false;
-    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Finder, Ahead, Text,
-                               Found))
+    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Text, Found))
         return false;
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,

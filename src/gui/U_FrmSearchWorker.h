@@ -57,11 +57,9 @@ public:
     TSafePointHook OnSafePoint; // called on the worker thread, when assigned
 
     TScheduleObject* Schedule; // the main window's open file; not owned
-    TReadAhead Ahead;          // the records read, the station being searched among them
-    std::string_view Text;     // its text
+    std::string_view Text;     // the text of the station being searched
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
-    TKeyFinder Finder{Key};    // finds it
     TSearchStore Store;        // room for the rows sent
     StationSnapshot Stations;
 

@@ -50,11 +50,13 @@ public:
 
     // Appends the UTF-8 of gbk to out.
     void Append(std::string_view gbk, std::string& out);
+    // The same where the table knows every character of gbk; false, with out
+    // as it was, where it does not.
+    bool AppendByTable(std::string_view gbk, std::string& out);
 
 private:
     struct TRow;
     const TRow& Row(unsigned char lead);
-    bool AppendByTable(std::string_view gbk, std::string& out);
 
     bool asciiAlone = false; // bytes below 0x80 decode to themselves
     std::unique_ptr<TRow> rows[256];

@@ -120,7 +120,7 @@ static int OpenFlags(DWORD access, DWORD disposition) {
     const bool write = access & GENERIC_WRITE;
     int flags = O_CLOEXEC | (write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
     // Never O_TRUNC: cut only once locked.
-    if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) flags |= O_CREAT;
+    if (disposition == CREATE_ALWAYS) flags |= O_CREAT;
     return flags;
 }
 
@@ -301,22 +301,6 @@ static DWORD AttributesOf(const struct stat& st, const std::string& name) {
     return a;
 }
 
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
-    struct stat st {};
-    if (fstat(int(file), &st) != 0) return Fail(FromErrno(errno));
-    info->dwFileAttributes = AttributesOf(st, {}); // a handle has no name to be hidden by
-    info->nFileSize = st.st_size;
-    info->nNumberOfLinks = DWORD(st.st_nlink);
-    info->nFileIndex = st.st_ino;
-    return true;
-}
-
-BOOL SetEndOfFile(HANDLE file) {
-    off_t pos = lseek(int(file), 0, SEEK_CUR);
-    if (pos < 0 || ftruncate(int(file), pos) != 0) return Fail(FromErrno(errno));
-    return true;
-}
-
 BOOL SetFileDosDateTime(HANDLE file, std::uint32_t dosDateTime) {
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = DosDateTimeToUnix(dosDateTime);
@@ -455,7 +439,6 @@ struct FindState {
     struct Entry {
         std::u16string key;
         std::string name;
-        ino_t inode = 0;
         unsigned char type = DT_UNKNOWN;
     };
     DIR* dir = nullptr;
@@ -475,7 +458,7 @@ static bool ListedFirst(const FindState::Entry& a, const FindState::Entry& b) {
 static void ReadListing(FindState* f, const std::string& mask) {
     while (dirent* e = readdir(f->dir)) {
         if (!MatchesMask(e->d_name, mask)) continue;
-        f->entries.push_back({NameOrderKey(e->d_name), e->d_name, e->d_ino, e->d_type});
+        f->entries.push_back({NameOrderKey(e->d_name), e->d_name, e->d_type});
     }
     std::sort(f->entries.begin(), f->entries.end(), ListedFirst);
 }
@@ -486,7 +469,6 @@ static bool NextMatch(FindState* f, WIN32_FIND_DATAA* data) {
     while (f->next < f->entries.size()) {
         FindState::Entry& e = f->entries[f->next++];
         data->cFileName = std::move(e.name);
-        data->nFileIndex = e.inode;
         if (f->namesOnly && (e.type == DT_REG || e.type == DT_DIR)) {
             data->nFileSize = 0;
             data->dwFileAttributes = KindOf(e.type == DT_DIR);

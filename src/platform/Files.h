@@ -25,7 +25,6 @@ inline constexpr DWORD FILE_SHARE_WRITE = 0x2;
 // Creation dispositions.
 inline constexpr DWORD CREATE_ALWAYS = 2; // create, or cut an existing file to nothing
 inline constexpr DWORD OPEN_EXISTING = 3;
-inline constexpr DWORD OPEN_ALWAYS = 4; // open, or create when missing
 
 // Seek origins.
 inline constexpr DWORD FILE_BEGIN = 0;
@@ -71,15 +70,6 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done);
 // Moves the position; gives the new position, or -1 on failure.
 std::int64_t SetFilePointerEx(HANDLE file, std::int64_t distance, DWORD origin);
 std::int64_t GetFileSizeEx(HANDLE file);
-struct BY_HANDLE_FILE_INFORMATION {
-    DWORD dwFileAttributes = 0;
-    std::int64_t nFileSize = 0;
-    DWORD nNumberOfLinks = 0;
-    std::uint64_t nFileIndex = 0;
-};
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
-// Cuts the file at the current position.
-BOOL SetEndOfFile(HANDLE file);
 // Sets the file's modification time from an MS-DOS date-time (local time).
 BOOL SetFileDosDateTime(HANDLE file, std::uint32_t dosDateTime);
 
@@ -121,7 +111,6 @@ struct WIN32_FIND_DATAA {
     DWORD dwFileAttributes = 0;
     std::int64_t nFileSize = 0;
     std::string cFileName;
-    std::uint64_t nFileIndex = 0; // the file's number on its volume (its inode)
 };
 struct FindState;
 using HFIND = FindState*;

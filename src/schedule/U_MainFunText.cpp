@@ -1,158 +1,21 @@
 #include "schedule/U_MainFunText.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
-#include <cstdint>
-#include <cstring>
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
-namespace {
-
-// Bit i set where byte i of the 64 at p is a line break (CR or LF) or a zero
-// byte. Block-wise where SSE2 is there: line splitting is most of the cost of
-// a search whose key is in every line.
-struct TBreakMasks {
-    std::uint64_t cr, lf, zero;
-};
-
-TBreakMasks BreakMasks(const char* p) {
-    TBreakMasks masks{0, 0, 0};
-#if defined(__SSE2__) || defined(_M_X64)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
-    for (int i = 0; i < 4; ++i) {
-        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        masks.cr |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr))))
-                    << (16 * i);
-        masks.lf |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf))))
-                    << (16 * i);
-        masks.zero |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero))))
-                      << (16 * i);
-    }
-#else
-    for (int i = 0; i < 64; ++i) {
-        masks.cr |= std::uint64_t(p[i] == '\r') << i;
-        masks.lf |= std::uint64_t(p[i] == '\n') << i;
-        masks.zero |= std::uint64_t(p[i] == 0) << i;
-    }
-#endif
-    return masks;
-}
-
-} // namespace
 
 void TextLines(std::string_view text, TLines& lines) {
     lines.clear();
-    const char* const base = text.data();
-    const std::size_t size = text.size();
-    std::size_t start = 0;
-    std::uint64_t crBefore = 0; // the block before ended with a CR
-    for (std::size_t block = 0; block < size; block += 64) {
-        TBreakMasks masks;
-        std::uint64_t valid = ~std::uint64_t(0);
-        if (size - block >= 64) {
-            masks = BreakMasks(base + block);
-        } else {
-            char tail[64] = {}; // the last bytes, copied so nothing past the text is read
-            std::memcpy(tail, base + block, size - block);
-            masks = BreakMasks(tail);
-            valid = (std::uint64_t(1) << (size - block)) - 1;
-        }
-        // The LF of a CR LF is no line end of its own.
-        std::uint64_t crlf = masks.lf & ((masks.cr << 1) | crBefore);
-        crBefore = masks.cr >> 63;
-        for (std::uint64_t ends = (masks.cr | masks.lf | masks.zero) & ~crlf & valid; ends;
-             ends &= ends - 1) {
-            std::size_t at = block + std::size_t(std::countr_zero(ends));
-            if (base[at] == 0) { // a zero byte ends the text
-                if (at > start) lines.emplace_back(base + start, at - start);
-                return;
-            }
-            lines.emplace_back(base + start, at - start);
-            start = at + 1;
-            if (base[at] == '\r' && start < size && base[start] == '\n') ++start;
-        }
+    text = text.substr(0, text.find('\0')); // a zero byte ends the text
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        lines.push_back(text.substr(start, end - start));
+        // A line end at the very end adds no line; CR LF is one line end.
+        start = end + 1;
+        if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
     }
-    // A line end at the very end adds no line.
-    if (start < size) lines.emplace_back(base + start, size - start);
 }
-
-#if defined(__GNUC__) && defined(__x86_64__)
-
-// The positions of the 17th and later LFs of a block, whose places packed
-// holds: out of line, so that the usual block keeps its places in a register.
-__attribute__((target("avx512f"), noinline)) static void
-WidenRest(__m512i places, int found, std::uint32_t at, std::uint32_t* lineFeeds) {
-    alignas(64) std::uint8_t packed[64];
-    _mm512_store_si512(packed, places);
-    for (int i = 16; i < found; ++i)
-        lineFeeds[i] = at + packed[i];
-}
-
-// Checks each 64-byte block before writing its positions, so that a text that
-// is not CR LF only never writes more than its valid part allows for, and
-// stops once it has maxLines.
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) static std::optional<std::size_t>
-WideCrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds, std::size_t maxLines) {
-    const __m512i cr = _mm512_set1_epi8('\r'), lf = _mm512_set1_epi8('\n');
-    alignas(64) static constexpr auto Iota = [] {
-        std::array<std::uint8_t, 64> bytes{};
-        for (std::size_t i = 0; i < 64; ++i)
-            bytes[i] = std::uint8_t(i);
-        return bytes;
-    }();
-    const __m512i iota = _mm512_load_si512(Iota.data());
-    std::size_t count = 0;
-    std::uint64_t crBefore = 0; // the block before ended with a CR
-    for (std::size_t at = 0; at < text.size() && count < maxLines; at += 64) {
-        const std::size_t n = std::min<std::size_t>(64, text.size() - at);
-        const __mmask64 valid = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
-        // Masked off, the bytes past the text are neither read nor CR or LF.
-        const __m512i block = _mm512_maskz_loadu_epi8(valid, text.data() + at);
-        const std::uint64_t crs = _mm512_cmpeq_epi8_mask(block, cr);
-        const std::uint64_t lfs = _mm512_cmpeq_epi8_mask(block, lf);
-        const std::uint64_t zeros = _mm512_testn_epi8_mask(block, block) & valid;
-        // Every LF right after a CR and every CR right before an LF.
-        if (zeros != 0 || lfs != ((crs << 1) | crBefore)) return std::nullopt;
-        crBefore = crs >> 63;
-        // The LFs' places in the block, packed; the first 16 (mostly all
-        // there are) widened to positions at once, any more one by one.
-        // (The zero-masked forms spare GCC 12 a false uninitialized warning.)
-        const __m512i places = _mm512_maskz_compress_epi8(lfs, iota);
-        const __m128i low = _mm512_maskz_extracti32x4_epi32(0xF, places, 0);
-        const __m512i first = _mm512_maskz_cvtepu8_epi32(0xFFFF, low);
-        _mm512_storeu_si512(lineFeeds + count, _mm512_add_epi32(first, _mm512_set1_epi32(int(at))));
-        const int found = std::popcount(lfs);
-        if (found > 16) [[unlikely]]
-            WidenRest(places, found, std::uint32_t(at), lineFeeds + count);
-        count += std::size_t(found);
-    }
-    if (count >= maxLines) return maxLines;
-    // A last line without its CR LF is a line TextLines gives and this pass would not.
-    if (!text.empty() && text.back() != '\n') return std::nullopt;
-    return count;
-}
-
-std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds,
-                                         std::size_t maxLines) {
-    static const bool wide =
-        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
-    if (!wide) return std::nullopt;
-    return WideCrLfLineFeeds(text, lineFeeds, maxLines);
-}
-
-#else
-
-std::optional<std::size_t> CrLfLineFeeds(std::string_view, std::uint32_t*, std::size_t) {
-    return std::nullopt;
-}
-
-#endif
 
 TLines TextLines(std::string_view text) {
     TLines lines;
@@ -203,8 +66,8 @@ std::string SplitField(std::string_view text, std::string_view separator, int n)
     return std::string(text.substr(0, find(text)));
 }
 
-TStationRowReader::TLineKind TStationRowReader::Feed(std::string_view line, bool holdsSlash) {
-    if (holdsSlash && IsDateLine(line)) {
+TStationRowReader::TLineKind TStationRowReader::Feed(std::string_view line) {
+    if (IsDateLine(line)) {
         date = ConvertDate(line.substr(0, 8));
         weekday = TrimControls(line.size() > 8 ? line.substr(8) : std::string_view());
         ++dateLines;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,22 +13,6 @@
 using TLines = std::vector<std::string_view>;
 TLines TextLines(std::string_view text);
 void TextLines(std::string_view text, TLines& lines); // reuses the vector's storage
-
-// A text whose every line ends with CR LF and holds no other CR, LF or zero
-// byte (the names of a schedule file's index, as the builder writes them) has
-// for lines what TextLines gives, each ending before an LF's CR. For such a
-// text, writes the positions of its first LFs, up to maxLines of them, to
-// lineFeeds, which must have room for CrLfLineFeedsRoom(maxLines), and gives
-// their count. Gives nothing for any other text (where the bytes looked at
-// are concerned: it looks at 64 at a time), and on CPUs without AVX-512 BW
-// and VBMI2, whose 64-byte compares and byte packing this pass is written
-// for: TextLines then holds the rule.
-std::optional<std::size_t> CrLfLineFeeds(std::string_view text, std::uint32_t* lineFeeds,
-                                         std::size_t maxLines);
-// Room for the LFs of the last block looked at, which are written whole.
-constexpr std::size_t CrLfLineFeedsRoom(std::size_t maxLines) {
-    return maxLines + 64;
-}
 
 struct ScheduleRow {
     std::string Date;    // 20yy-mm-dd from the last date line above
@@ -54,9 +37,7 @@ std::string SplitField(std::string_view text, std::string_view separator, int n)
 class TStationRowReader {
 public:
     enum TLineKind { lkDate, lkBlank, lkProgramme };
-    // holdsSlash false tells that the line holds no "/", so that it cannot be
-    // a date line: the search knows that without looking at each line.
-    TLineKind Feed(std::string_view line, bool holdsSlash = true);
+    TLineKind Feed(std::string_view line);
     // The row of a programme line just fed.
     ScheduleRow Row(std::string_view line) const;
     void RowInto(std::string_view line, ScheduleRow& row) const;

@@ -31,7 +31,7 @@ TScheduleObject::TScheduleObject(std::string fileName, std::uint16_t mode)
 TScheduleObject::~TScheduleObject() {
     if (!HasFile()) return;
     try {
-        Finish();
+        Flush();
     } catch (const EScheduleError&) {
         // A destructor cannot report; the builder flushes before it closes.
     }
@@ -40,26 +40,15 @@ TScheduleObject::~TScheduleObject() {
 
 void TScheduleObject::Close() {
     if (!HasFile()) return;
-    Finish();
+    Flush();
     bool ok = CloseHandle(FileHandle);
     FileHandle = INVALID_HANDLE_VALUE;
     if (!ok) throw EScheduleError(CannotWrite);
 }
 
-// Writes what is pending; a created file is cut where its contents end.
-void TScheduleObject::Finish() {
-    Flush();
-    if (created &&
-        (SetFilePointerEx(FileHandle, size, FILE_BEGIN) != size || !SetEndOfFile(FileHandle)))
-        throw EScheduleError(CannotWrite);
-}
-
-// An existing file is written over and cut only when complete: writing over
-// its pages is cheaper than cutting it to nothing and filling it again, which
-// also makes ext4 write the whole file to disk at once.
 void TScheduleObject::CreateScheduleFile() {
-    FileHandle = CreateFileA(FileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
-    created = true;
+    FileHandle =
+        CreateFileA(FileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, CREATE_ALWAYS);
     if (!HasFile()) throw EScheduleError(CannotCreate);
     size = position = 0;
     Header.IndexOffset = std::int32_t(HeaderSize); // the empty index block right after it
@@ -168,47 +157,41 @@ bool TScheduleObject::ReadStationText(std::string& text) {
     return true;
 }
 
-bool TScheduleObject::ReadStation(std::int32_t offset, TReadAhead& ahead, std::string_view& text) {
+bool TScheduleObject::ReadStation(std::int32_t offset, std::string_view& text) {
     text = {};
     selected = false; // ReadStationText has no record to go on with
     std::memset(StationName, 0, sizeof StationName);
-    const std::int64_t at = offset, lengthAt = at + std::int64_t(sizeof StationName);
     // As SelectStation, then ReadStationText: a record whose name lies in the
     // file is selected, and its text is read when the length and the text
     // lie in it too.
-    if (!ReadAhead(ahead, at, sizeof StationName)) return false;
-    const char* record = ahead.Bytes.Data() + (at - ahead.At);
-    std::memcpy(StationName, record, sizeof StationName);
-    if (!ReadAhead(ahead, at, sizeof StationName + sizeof(std::int32_t))) return false;
-    record = ahead.Bytes.Data() + (at - ahead.At);
+    constexpr std::size_t headSize = sizeof StationName + sizeof(std::int32_t);
+    if (!ReadAhead(offset, sizeof StationName)) return false;
+    std::memcpy(StationName, ahead.data() + (offset - aheadAt), sizeof StationName);
+    if (!ReadAhead(offset, headSize)) return false;
     std::int32_t length = 0;
-    std::memcpy(&length, record + sizeof StationName, sizeof length);
-    const std::int64_t textAt = lengthAt + std::int64_t(sizeof length);
-    if (length < 0 || length > size - textAt) return false;
-    if (!ReadAhead(ahead, at, std::size_t(textAt - at) + std::size_t(length))) return false;
-    text = std::string_view(ahead.Bytes.Data() + (textAt - ahead.At), std::size_t(length));
+    std::memcpy(&length, ahead.data() + (offset - aheadAt) + sizeof StationName, sizeof length);
+    if (length < 0 || length > size - (offset + std::int64_t(headSize))) return false;
+    if (!ReadAhead(offset, headSize + std::size_t(length))) return false;
+    text = std::string_view(ahead).substr(std::size_t(offset - aheadAt) + headSize,
+                                          std::size_t(length));
     return true;
 }
 
-// Makes ahead hold the file's bytes [at, at + count): those it holds, or a
+// Makes ahead hold the file's bytes [at, at + count): those it holds, or one
 // new read from at of a block at least, as far as the file goes.
-bool TScheduleObject::ReadAhead(TReadAhead& ahead, std::int64_t at, std::size_t count) {
+bool TScheduleObject::ReadAhead(std::int64_t at, std::size_t count) {
     const std::int64_t end = at + std::int64_t(count);
-    if (ahead.Owner == this && ahead.Writes == writes && ahead.At >= 0 && at >= ahead.At &&
-        end <= ahead.At + std::int64_t(ahead.Size))
-        return true;
-    ahead.At = -1;
+    if (aheadAt >= 0 && at >= aheadAt && end <= aheadAt + std::int64_t(ahead.size())) return true;
+    aheadAt = -1;
     if (!HasFile() || at < 0 || end > size) return false;
     Flush();
-    const auto want = std::size_t(std::min<std::int64_t>(
-        std::max<std::int64_t>(std::int64_t(count), TReadAhead::Block), size - at));
+    const auto want = std::size_t(
+        std::min<std::int64_t>(std::max<std::int64_t>(std::int64_t(count), AheadBlock), size - at));
+    ahead.resize(want);
     DWORD done = 0;
-    if (!ReadFileAt(FileHandle, at, ahead.Bytes.Reserve(want), DWORD(want), &done) || done < count)
-        return false;
-    ahead.Size = done;
-    ahead.At = at;
-    ahead.Owner = this;
-    ahead.Writes = writes;
+    if (!ReadFileAt(FileHandle, at, ahead.data(), DWORD(want), &done) || done < count) return false;
+    ahead.resize(done);
+    aheadAt = at;
     return true;
 }
 
@@ -226,7 +209,7 @@ void TScheduleObject::SetStationName(std::string_view name) {
 
 void TScheduleObject::Write(const void* data, std::size_t count) {
     if (!HasFile()) throw EScheduleError(CannotWrite);
-    ++writes;
+    aheadAt = -1; // what was read ahead may be written over
     if (pending.empty()) pendingAt = position;
     pending.append(static_cast<const char*>(data), count);
     position += std::int64_t(count);
@@ -262,19 +245,10 @@ TStationList ListStations(TScheduleObject& schedule) {
     TStationList list;
     if (!schedule.HasFile()) return list;
     list.index = schedule.ReadIndexBlock();
-    const std::string_view names = list.index.names;
-    // Names past the last offset pair with nothing: a room for one name per
-    // offset keeps the list small (a room for the most names the text could
-    // hold would be four times its size).
-    const std::size_t offsets = list.index.offsets.size() / TScheduleObject::OffsetWidth;
-    list.lineFeeds = std::make_unique_for_overwrite<std::uint32_t[]>(CrLfLineFeedsRoom(offsets));
-    std::optional<std::size_t> lines = CrLfLineFeeds(names, list.lineFeeds.get(), offsets);
-    if (!lines) { // the names text follows the line rule of station texts
-        TextLines(names, list.lines);
-        lines = list.lines.size();
-    }
+    TextLines(list.index.names, list.lines);
     // Pair as many names as there are offsets.
-    list.count = std::min(*lines, offsets);
+    const std::size_t offsets = list.index.offsets.size() / TScheduleObject::OffsetWidth;
+    list.count = std::min(list.lines.size(), offsets);
     return list;
 }
 

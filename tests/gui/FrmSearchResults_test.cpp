@@ -18,9 +18,8 @@ const std::string Text = Gbk("05/03/14 星期一\r\n08:00 新闻 x\r\n09:00 天�
                              "05/03/15 星期二\r\n10:00 体育\r\n11:00 电影 x\r\n");
 
 TSearchBatchPtr Batch(const std::string& station, const std::string& key) {
-    TLines lines;
     TStationMatches found;
-    SearchStationText(Text, key, lines, found);
+    SearchStationText(Text, key, found);
     TSearchStore store; // the batch keeps what it takes of it
     return std::make_shared<const TSearchBatch>(station, found, Text, store);
 }
@@ -68,8 +67,7 @@ TEST(SearchBatch, LargeBatchesTakeBlocksOfTheirOwn) {
             for (int i = 0; i < lines; ++i)
                 text += "08:00 " + std::to_string(i) + "\r\n";
             TStationMatches found;
-            TLines scratch;
-            SearchStationText(text, ":", scratch, found);
+            SearchStationText(text, ":", found);
             batches.push_back(std::make_shared<const TSearchBatch>("A", found, text, store));
         }
     }

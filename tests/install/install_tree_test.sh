@@ -2,7 +2,8 @@
 # Installs the build into a staging root (DESTDIR) and checks the installed
 # tree: exactly the expected files, a desktop entry, icon and AppStream
 # metadata that their validators accept, a man page that formats without a
-# warning, and an installed vimbrel-cli that runs.
+# warning, and an installed vimbrel-cli that runs, with its helper for fetch
+# and xmltv.
 # Usage: install_tree_test.sh BUILD_DIR PREFIX VERSION
 set -euo pipefail
 build=$1 prefix=$2 version=$3
@@ -18,6 +19,7 @@ expected="bin/vimbrel
 bin/vimbrel-cli
 bin/vimbrel-demo-server
 bin/vimbrel-sample
+libexec/vimbrel/vimbrel-cli-net
 share/applications/$id.desktop
 share/icons/hicolor/scalable/apps/$id.svg
 share/man/man1/vimbrel-cli.1.gz
@@ -48,6 +50,13 @@ warnings=$(gzip -dc "$top/share/man/man1/vimbrel-cli.1.gz" | LC_ALL=C.UTF-8 grof
 
 out=$("$top/bin/vimbrel-cli" --version) || fail "the installed vimbrel-cli --version failed"
 [ "$out" = "vimbrel-cli (Vimbrel) $version" ] || fail "vimbrel-cli --version printed '$out'"
+
+# A guide without channels cannot be packed: the helper says so, as vimbrel-cli.
+echo '<tv></tv>' > "$root/guide.xml"
+"$top/bin/vimbrel-cli" xmltv "$root/guide.xml" "$root/out.zip" 2> "$root/xmltv.err" &&
+  fail "the installed vimbrel-cli xmltv packed an empty guide"
+grep -q '^vimbrel-cli: ' "$root/xmltv.err" && ! grep -q 'cannot run' "$root/xmltv.err" ||
+  fail "the installed vimbrel-cli did not run its helper: $(cat "$root/xmltv.err")"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "installed tree checked: $(echo "$found" | wc -l) files under $prefix"

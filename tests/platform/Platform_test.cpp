@@ -8,6 +8,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/CpuFeatures.h"
 #include "platform/Files.h"
 #include "platform/LargeBlock.h"
 #include "platform/Shell.h"
@@ -139,39 +140,20 @@ TEST(Files, NamesOnlyListingGivesKindsFollowsLinksAndSkipsDanglingOnes) {
     EXPECT_EQ(seen["a.txt"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(seen["to-file.txt"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(seen["to-folder.txt"].dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
-
-    // The listing's file number is the file's own; a link has its own number.
-    HANDLE h = CreateFileA(dir.file("to-file.txt"), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-    BY_HANDLE_FILE_INFORMATION info;
-    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
-    CloseHandle(h);
-    EXPECT_EQ(info.nFileIndex, seen["a.txt"].nFileIndex);
-    EXPECT_NE(info.nFileIndex, seen["to-file.txt"].nFileIndex);
-    EXPECT_EQ(info.nFileSize, 5);
-    EXPECT_EQ(info.nNumberOfLinks, 1u);
-    std::filesystem::create_hard_link(dir.file("a.txt"), dir.file("second"));
-    h = CreateFileA(dir.file("a.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    OPEN_EXISTING);
-    ASSERT_TRUE(GetFileInformationByHandle(h, &info));
-    CloseHandle(h);
-    EXPECT_EQ(info.nNumberOfLinks, 2u);
 }
 
-TEST(Files, OpenAlwaysKeepsContentsAndCreatesWhatIsMissing) {
+TEST(Files, CreateAlwaysCutsAnExistingFileAndCreatesAMissingOne) {
     TempDir dir;
     WriteAll(dir.file("a"), "second");
-    HANDLE h =
-        CreateFileA(dir.file("a"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD done = 0;
-    ASSERT_TRUE(WriteFile(h, "S", 1, &done));
-    CloseHandle(h);
-    EXPECT_EQ(ReadAll(dir.file("a")), "Second");
-    h = CreateFileA(dir.file("new"), GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    CloseHandle(h);
-    EXPECT_TRUE(FileExists(dir.file("new")));
+    for (const char* name : {"a", "new"}) {
+        HANDLE h = CreateFileA(dir.file(name), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_NONE,
+                               CREATE_ALWAYS);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+        DWORD done = 0;
+        ASSERT_TRUE(WriteFile(h, "S", 1, &done));
+        CloseHandle(h);
+        EXPECT_EQ(ReadAll(dir.file(name)), "S") << name;
+    }
 }
 
 TEST(Files, MasksMatchLikeFolderListings) {
@@ -275,6 +257,26 @@ TEST(LargeBlock, GivesRoomForEverySize) {
         EXPECT_EQ(moved.Data()[moved.Size() - 1], 'z');
         EXPECT_EQ(block.Data(), nullptr);
     }
+}
+
+// VIMBREL_CPU caps the features the kernels may use and takes none away
+// below its level.
+TEST(CpuFeatures, TheSwitchCapsTheLevel) {
+    const TCpuFeatures all = CpuFeaturesUnder(nullptr);
+    const TCpuFeatures avx2 = CpuFeaturesUnder("avx2");
+    const TCpuFeatures plain = CpuFeaturesUnder("plain");
+    EXPECT_EQ(all.Level, TCpuLevel::Avx512);
+    EXPECT_EQ(CpuFeaturesUnder("avx512").WideClmul, all.WideClmul);
+    EXPECT_EQ(CpuFeaturesUnder("no such level").WideClmul, all.WideClmul);
+    EXPECT_EQ(avx2.Level, TCpuLevel::Avx2);
+    EXPECT_EQ(avx2.Clmul, all.Clmul);
+    EXPECT_EQ(avx2.Avx2, all.Avx2);
+    EXPECT_FALSE(avx2.WideClmul);
+    EXPECT_EQ(plain.Level, TCpuLevel::Plain);
+    EXPECT_FALSE(plain.Avx2);
+    EXPECT_FALSE(plain.Clmul);
+    EXPECT_FALSE(plain.WideClmul);
+    EXPECT_TRUE(!all.WideClmul || all.Clmul); // a CPU with the wide form has the narrow one
 }
 
 TEST(Shell, DeletesATreeAndReportsAMissingOne) {

@@ -8,7 +8,7 @@
 #include "platform/CodePage.h"
 #include "schedule/U_MainFunBuild.h"
 #include "schedule/U_MainFunSearch.h"
-#include "schedule/U_MainFunSearchKey.h"
+#include "schedule/U_MainFunSearchFind.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
 #include "support/TempDir.h"
@@ -26,9 +26,8 @@ struct TFound {
 
 std::vector<TFound> Search(std::string_view text, std::string_view key) {
     std::vector<TFound> found;
-    TLines lines;
     TStationMatches matches;
-    std::size_t count = SearchStationText(text, key, lines, matches);
+    std::size_t count = SearchStationText(text, key, matches);
     for (const TStationMatches::TMatch& match : matches.Matches) {
         ScheduleRow row = matches.Row(match);
         found.push_back({row.Date, row.Weekday, row.Line});
@@ -211,9 +210,9 @@ TEST(TextLines, AgreesWithTheLineRuleOnRandomTexts) {
     }
 }
 
-// The block-wise key finder against a plain search, with keys of every
-// length ending at every offset of a block, from every starting point.
-TEST(KeyFinder, AgreesWithAPlainSearchOnRandomTexts) {
+// Both ways of finding the key against the standard library's, with keys of
+// every length ending at every offset of a 32-byte block, from every start.
+TEST(FindKey, BothWaysAgreeWithAPlainSearchOnRandomTexts) {
     const char alphabet[] = {'a', 'b', ':', ' ', '\xD0', '\xCE', '\xA3'};
     std::mt19937 rng(5);
     for (int round = 0; round < 2000; ++round) {
@@ -223,14 +222,13 @@ TEST(KeyFinder, AgreesWithAPlainSearchOnRandomTexts) {
         std::string key(1 + rng() % 6, 'x');
         for (char& c : key)
             c = alphabet[rng() % 3 == 0 ? rng() % std::size(alphabet) : 4 + rng() % 3];
-        TKeyFinder finder(key), adapted(key);
-        adapted.Adapt(text);
-        for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+        for (std::size_t from = 0; from <= text.size(); ++from) {
             const std::size_t expected = std::string_view(text).find(key, from);
-            ASSERT_EQ(finder.Find(text, from), expected)
+            ASSERT_EQ(FindKeyPlain(text, key, from), expected)
                 << testing::PrintToString(text) << " " << testing::PrintToString(key) << " "
                 << from;
-            ASSERT_EQ(adapted.Find(text, from), expected) << "adapted";
+            ASSERT_EQ(FindKeyWide(text, key, from), expected) << "wide";
+            ASSERT_EQ(FindKey(text, key, from), expected) << "chosen";
         }
     }
 }
@@ -244,8 +242,7 @@ protected:
         BuildScheduleFile(folder, "*.*", dir.file("lastsch.sch"), 38425.5);
     }
     TempDir dir;
-    std::string buffer;
-    TLines lines;
+    std::string_view text;
     TStationMatches found;
 };
 
@@ -253,7 +250,7 @@ TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
     std::vector<TStationEntry> stations = ReadStationIndex(schedule);
     ASSERT_EQ(stations.size(), 1u);
-    EXPECT_TRUE(SearchScheduleStation(schedule, stations[0].Offset, "key", buffer, lines, found));
+    EXPECT_TRUE(SearchScheduleStation(schedule, stations[0].Offset, "key", text, found));
     ASSERT_EQ(found.Matches.size(), 1u);
     EXPECT_EQ(found.Row(found.Matches[0]).Title, "key");
     EXPECT_EQ(found.Row(found.Matches[0]).Date, "2005-03-14");
@@ -262,20 +259,14 @@ TEST_F(SearchScheduleStationTest, ReadsTheStationAndSearchesIt) {
 
 TEST_F(SearchScheduleStationTest, DamagedRecordIsReportedAndMatchesNothing) {
     TScheduleObject schedule(dir.file("lastsch.sch"), TScheduleObject::fmOpen);
-    TKeyFinder finder("key");
-    TReadAhead ahead;
-    std::string_view text;
     for (std::int32_t offset : {-1, 30, 140, 1 << 30}) {
-        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", buffer, lines, found))
-            << offset;
-        EXPECT_TRUE(found.Matches.empty());
-        EXPECT_FALSE(SearchScheduleStation(schedule, offset, finder, ahead, text, found)) << offset;
+        EXPECT_FALSE(SearchScheduleStation(schedule, offset, "key", text, found)) << offset;
         EXPECT_TRUE(found.Matches.empty());
     }
     TScheduleObject missing(dir.file("none.sch"), TScheduleObject::fmOpen);
-    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", buffer, lines, found));
+    EXPECT_FALSE(SearchScheduleStation(missing, 24, "key", text, found));
     EXPECT_TRUE(found.Matches.empty());
-    EXPECT_TRUE(buffer.empty());
+    EXPECT_TRUE(text.empty());
 }
 
 } // namespace

@@ -174,13 +174,12 @@ TEST(ScheduleFile, ReadOnlyFileIsNotOpenedAndNotCreated) {
 
 // Damaged files: every truncation and a seeded set of byte changes. The reader
 // must neither crash nor read outside the file (ASan watches), and whatever it
-// lists must be readable without failure or give an empty text. Read ahead,
-// each record gives the same.
+// lists must be readable without failure or give an empty text. Read ahead
+// (ReadStation), each record gives the same.
 void ReadEverything(const std::string& path, std::size_t fileSize) {
     TScheduleObject file(path, TScheduleObject::fmOpen);
     auto stations = ReadStationIndex(file);
     std::string text;
-    TReadAhead ahead;
     for (auto& s : stations) {
         text = "stale";
         const bool read = file.SelectStation(s.Offset) && file.ReadStationText(text);
@@ -190,9 +189,9 @@ void ReadEverything(const std::string& path, std::size_t fileSize) {
             EXPECT_TRUE(text.empty() || text == "stale");
         }
         const std::string name = file.StationDisplayName();
-        std::string_view aheadText = "stale";
-        EXPECT_EQ(file.ReadStation(s.Offset, ahead, aheadText), read) << s.Offset;
-        EXPECT_EQ(aheadText, read ? std::string_view(text) : std::string_view()) << s.Offset;
+        std::string_view atOnce = "stale";
+        EXPECT_EQ(file.ReadStation(s.Offset, atOnce), read) << s.Offset;
+        EXPECT_EQ(atOnce, read ? std::string_view(text) : std::string_view()) << s.Offset;
         if (read) {
             EXPECT_EQ(file.StationDisplayName(), name);
         }
@@ -216,7 +215,8 @@ TEST(ScheduleFile, SurvivesRandomByteChanges) {
     std::mt19937 rng(20261208);
     for (int round = 0; round < 400; ++round) {
         std::string bad = good;
-        for (int k = 0; k < 1 + round % 4; ++k) bad[rng() % bad.size()] = char(rng());
+        for (int k = 0; k < 1 + round % 4; ++k)
+            bad[rng() % bad.size()] = char(rng());
         // Aim at the fields that steer reads now and then.
         if (round % 5 == 0) std::memset(bad.data() + (rng() % 2 ? 0 : bad.size() - 4), 0xFF, 4);
         WriteAll(dir.file("bad.sch"), bad);

@@ -94,11 +94,10 @@ TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
     const std::string key = platform::QStringToGbk(QString::fromUtf8("新闻"));
     {
         TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
-        std::string buffer;
-        TLines lines;
+        std::string_view text;
         TStationMatches found;
         for (auto& s : ReadStationIndex(file)) {
-            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, buffer, lines, found));
+            ASSERT_TRUE(SearchScheduleStation(file, s.Offset, key, text, found));
             for (auto& m : found.Matches) {
                 ScheduleRow r = found.Row(m);
                 expected +=
@@ -196,6 +195,25 @@ TEST_F(CliTest, ExportWritesAStationsWeekAsCalendarOrCsv) {
     }
     EXPECT_EQ(Cli({"export", schedule(), name, "--ics", "--csv"}).status, 2);
     EXPECT_EQ(Cli({"export", schedule(), "没有这个台"}).status, 1);
+}
+
+// A record with a character cut at a field's end converts field by field, as
+// each field converts alone: the decoder reads such a byte otherwise before a
+// tab.
+TEST(CliSearch, ACutCharacterConvertsAsItsFieldAlone) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("st"));
+    const auto gbk = [](const char* utf8) {
+        return platform::QStringToGbk(QString::fromUtf8(utf8));
+    };
+    const std::string cut = gbk("新闻") + "\xD0";
+    WriteAll(dir.file("st/A.txt"), "05/03/14 " + gbk("星期一") + "\r\n08:00 " + cut + "\r\n09:00 " +
+                                       gbk("新闻") + "\r\n");
+    const QString file = QString::fromStdString(dir.file("s.sch"));
+    ASSERT_EQ(Cli({"build", QString::fromStdString(dir.file("st")), file}).status, 0);
+    const std::string day = "A\t2005-03-14\t" + platform::GbkToUtf8(gbk("星期一"));
+    EXPECT_EQ(Cli({"search", file, "新闻"}).out.toStdString(),
+              day + "\t08:00\t" + platform::GbkToUtf8(cut) + "\n" + day + "\t09:00\t新闻\n");
 }
 
 TEST_F(CliTest, FailuresExitNonZero) {

@@ -1,9 +1,13 @@
-// vimbrel-cli fetch and xmltv, in the module that vimbrel-cli loads for them.
-#include "CliNetCommands.h"
-
+// vimbrel-cli-net: vimbrel-cli's fetch and xmltv, which vimbrel-cli runs in
+// this program (NetHelper.h) with its own arguments. It speaks as vimbrel-cli:
+// its errors and exit statuses are that program's.
+#include <QCoreApplication>
 #include <QDate>
 #include <cstdio>
 #include <optional>
+
+#include "CommandLine.h"
+#include "NetHelper.h"
 
 #include "guide/GuidePacker.h"
 #include "http/U_HttpGet.h"
@@ -53,13 +57,18 @@ int Xmltv(const TArguments& a) {
 
 } // namespace
 
-extern "C" void VimbrelCliNetCommand(TNetCommandCall& call) {
-    try {
-        call.status = call.command == "fetch" ? Fetch(*call.arguments) : Xmltv(*call.arguments);
-    } catch (const EUsageError& e) {
-        call.usageError = true;
-        call.error = e.what();
-    } catch (const std::exception& e) {
-        call.error = e.what();
-    }
+int main(int argc, char** argv) {
+    // The download's thread and the guide packer let events run.
+    QCoreApplication app(argc, argv);
+    static const TTool tool{
+        "vimbrel-cli",
+        "Runs vimbrel-cli's fetch and xmltv.",
+        {{"--gbk", "print station names and programme texts as GBK bytes, unchanged"}},
+        {
+            {FetchUsage, "download URL into FILE", Fetch},
+            {XmltvUsage,
+             "pack an XMLTV guide (plain or gzip; - reads standard input) into an update archive",
+             Xmltv},
+        }};
+    return RunTool(tool, argc, argv);
 }
