@@ -180,11 +180,10 @@ int Now(const TArguments& a) {
     std::unique_ptr<TScheduleObject> holder;
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     TRecords records;
-    TReadAhead ahead; // the records in file order, a block at a time
     std::string_view text;
     TStationWeek week;
     for (const TStationEntry& s : ReadStationIndex(schedule)) {
-        if (!schedule.ReadStation(s.Offset, ahead, text)) {
+        if (!schedule.ReadStation(s.Offset, text)) {
             records.Flush();
             Fail("cannot read the station " + Out(s.Name));
         }

@@ -25,13 +25,12 @@ void TOnAirTableModel::Load(TScheduleObject& schedule, const StationSnapshot& li
     stations.reserve(list.size());
     today = at.date();
     const TStartMinute minute = StartMinute(at);
-    TReadAhead ahead; // stations in list order are mostly in file order too
     std::string_view text;
     for (std::size_t i = 0; i < list.size(); ++i) {
         TOnAirStation station;
         station.Name = decode(list[i].Name);
         station.ListRow = int(i);
-        if (schedule.ReadStation(list[i].Offset, ahead, text))
+        if (schedule.ReadStation(list[i].Offset, text))
             ReadStationWeek(std::string(text), station.Week);
         station.OnAir = OnAirAt(station.Week.Starts, minute);
         station.Until = Until(station.Week, station.OnAir);
