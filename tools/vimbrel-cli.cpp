@@ -106,22 +106,28 @@ int List(const TArguments& a) {
     return 0;
 }
 
-int Show(const TArguments& a) {
-    gbkOutput = a.Has("--gbk");
-    std::unique_ptr<TScheduleObject> holder;
-    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
-    const std::string wanted = GbkArgument(a.operands[1]);
+// The text of the station named on the command line; fails when the file
+// has no such station or its record is damaged.
+std::string NamedStationText(TScheduleObject& schedule, const std::string& name) {
+    const std::string wanted = GbkArgument(name);
     for (const TStationList::TStation s : ListStations(schedule)) {
         if (s.Name != wanted) continue;
         std::string text;
         if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text))
             Fail("the station's record is damaged");
-        TRecords records;
-        for (const ScheduleRow& row : StationRows(TextLines(text)))
-            records.Add({row.Date, row.Weekday, row.Time, row.Title});
-        return 0;
+        return text;
     }
-    Fail("no such station: " + a.operands[1]);
+    Fail("no such station: " + name);
+}
+
+int Show(const TArguments& a) {
+    gbkOutput = a.Has("--gbk");
+    std::unique_ptr<TScheduleObject> holder;
+    const std::string text = NamedStationText(OpenSchedule(a.operands[0], holder), a.operands[1]);
+    TRecords records;
+    for (const ScheduleRow& row : StationRows(TextLines(text)))
+        records.Add({row.Date, row.Weekday, row.Time, row.Title});
+    return 0;
 }
 
 // One line per match: station, date, weekday, time, title, in station order
@@ -206,22 +212,14 @@ int Now(const TArguments& a) {
 int Export(const TArguments& a) {
     if (a.Has("--ics") && a.Has("--csv")) throw EUsageError("give --ics or --csv, not both");
     std::unique_ptr<TScheduleObject> holder;
-    TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
-    const std::string wanted = GbkArgument(a.operands[1]);
-    for (const TStationList::TStation s : ListStations(schedule)) {
-        if (s.Name != wanted) continue;
-        std::string text;
-        if (!schedule.SelectStation(s.Offset) || !schedule.ReadStationText(text))
-            Fail("the station's record is damaged");
-        const std::string station(s.Name);
-        const std::string file =
-            ExportText(StationEvents(station, StationRows(TextLines(text))),
-                       a.Has("--csv") ? TExportFormat::efCsv : TExportFormat::efICalendar,
-                       platform::GbkToUtf8(station));
-        std::fwrite(file.data(), 1, file.size(), stdout);
-        return 0;
-    }
-    Fail("no such station: " + a.operands[1]);
+    const std::string text = NamedStationText(OpenSchedule(a.operands[0], holder), a.operands[1]);
+    const std::string station = GbkArgument(a.operands[1]);
+    const std::string file =
+        ExportText(StationEvents(station, StationRows(TextLines(text))),
+                   a.Has("--csv") ? TExportFormat::efCsv : TExportFormat::efICalendar,
+                   platform::GbkToUtf8(station));
+    std::fwrite(file.data(), 1, file.size(), stdout);
+    return 0;
 }
 
 // Prints one line per entry end and per error, then the count of files.
