@@ -10,6 +10,7 @@
 
 #include "GuiTestSupport.h"
 #include "gui/U_FrmMain.h"
+#include "support/ScopedEnv.h"
 
 inline QDateTime At(const char* text) {
     return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -36,17 +37,6 @@ inline std::string TuesdayText(const char* title) {
 
 class OnAirTest : public GuiTest {
 protected:
-    OnAirTest() {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) savedConfig = old;
-        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-    }
-    ~OnAirTest() override {
-        form.reset();
-        if (savedConfig.empty())
-            unsetenv("XDG_CONFIG_HOME");
-        else
-            setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
-    }
     // Stations in file order: 0 CCTV-1, 1 CCTV-5, 2 CCTV5+, 3 湖南卫视, 4 空台 (no rows).
     void BuildStations() {
         Build({{"CCTV-1", TuesdayText("综合")},
@@ -93,6 +83,6 @@ protected:
     }
 
     TempDir config;
-    std::string savedConfig;
-    std::unique_ptr<TFrmMain> form;
+    ScopedConfigHome configHome{config.path()};
+    std::unique_ptr<TFrmMain> form; // goes before the hive's folder is given back
 };

@@ -82,20 +82,12 @@ class UpdateSource : public ::testing::Test {
 protected:
     void SetUp() override {
         SetProgramFolder(program.path());
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) savedConfig = old;
-        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         setenv("TZ", "Asia/Shanghai", 1);
         tzset();
         platform::TRegistry reg;
         ASSERT_TRUE(reg.OpenKey(platform::InternetSettingsKey, true));
         reg.WriteInteger("ProxyEnable", 0);
         reg.WriteString("ProxyServer", "");
-    }
-    void TearDown() override {
-        if (savedConfig.empty())
-            unsetenv("XDG_CONFIG_HOME");
-        else
-            setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
     }
     std::string Url(const std::string& path) const { return "http://" + server.Address() + path; }
     // Serves body at path; its address.
@@ -125,7 +117,7 @@ protected:
     }
 
     TempDir program, config, files;
-    std::string savedConfig;
+    ScopedConfigHome configHome{config.path()};
     ScopedEnv env{"http_proxy", "HTTP_PROXY", "TZ"};
     TestHttpServer server;
 };

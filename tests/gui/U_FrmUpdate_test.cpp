@@ -40,15 +40,7 @@ class UpdateDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         SetProgramFolder(program.path());
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) savedConfig = old;
-        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         SetProxy(true, "127.0.0.1:" + std::to_string(server.Port()));
-    }
-    void TearDown() override {
-        if (savedConfig.empty())
-            unsetenv("XDG_CONFIG_HOME");
-        else
-            setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
     }
     void SetProxy(bool enable, const std::string& proxy) {
         platform::TRegistry reg;
@@ -75,7 +67,7 @@ protected:
     }
 
     TempDir program, config;
-    std::string savedConfig;
+    ScopedConfigHome configHome{config.path()};
     ScopedEnv desktopProxy{"http_proxy", "HTTP_PROXY"}; // what the registry follows
     TestHttpServer server;
 };

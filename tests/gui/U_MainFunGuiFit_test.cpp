@@ -18,6 +18,7 @@
 #include "gui/U_FrmSearch.h"
 #include "gui/U_FrmUpdate.h"
 #include "platform/Registry.h"
+#include "support/ScopedEnv.h"
 #include "ui_U_FrmAbout.h"
 #include "ui_U_FrmMain.h"
 #include "ui_U_FrmSearch.h"
@@ -89,23 +90,15 @@ class FormTexts : public GuiTest {
 protected:
     void SetUp() override {
         // The update dialog reads the proxy settings when it opens.
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) savedConfig = old;
-        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         platform::TRegistry reg;
         ASSERT_TRUE(
             reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", true));
         reg.WriteInteger("ProxyEnable", 0);
         reg.WriteString("ProxyServer", "");
     }
-    void TearDown() override {
-        if (savedConfig.empty())
-            unsetenv("XDG_CONFIG_HOME");
-        else
-            setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
-    }
 
     TempDir config;
-    std::string savedConfig;
+    ScopedConfigHome configHome{config.path()};
 };
 
 TEST_F(FormTexts, EveryCaptionLabelAndButtonShowsItsWholeText) {

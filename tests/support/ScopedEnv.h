@@ -31,3 +31,15 @@ public:
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
+
+// The user's hive (the registry stand-in's file) in a folder of the test's own
+// while this lives.
+class ScopedConfigHome {
+public:
+    explicit ScopedConfigHome(const std::string& folder) {
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+
+private:
+    ScopedEnv saved{"XDG_CONFIG_HOME"}; // made before the body sets the folder
+};
