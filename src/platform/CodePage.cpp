@@ -1,11 +1,10 @@
 // GbkToUtf8Table is a second way from GBK to UTF-8 beside the decoder, kept
 // for what it buys: vimbrel-cli search 新闻 (270,000 rows, UTF-8 output) on the
-// 56 MB schedule of bench/search_cli_bench.sh took 71 ms of CPU with it a
-// field at a time (62 ms a record at a time) and 112 ms with the decoder over
-// each whole 64 KB output block (1.6x; grep -F printing the same lines took
-// 44 to 49 ms; perf stat, best of 7), which besides reads a character cut at
-// a field's end otherwise than the field alone. The tests compare the table
-// with the decoder.
+// 56 MB schedule of bench/search_cli_bench.sh takes 52 to 56 ms of CPU with it,
+// a record at a time, and 88 ms with the decoder over each whole 64 KB output
+// block (1.6x; the same search with --gbk output takes 43 ms; best of 15,
+// perf stat), which besides reads a character cut at a field's end otherwise
+// than the field alone. The tests compare the table with the decoder.
 #include "platform/CodePage.h"
 
 #include <QStringEncoder>
@@ -20,7 +19,9 @@ QString GbkDecoder::operator()(std::string_view gbk) {
     return decoder.decode(QByteArrayView(gbk.data(), qsizetype(gbk.size())));
 }
 
-QString GbkToQString(std::string_view gbk) { return GbkDecoder()(gbk); }
+QString GbkToQString(std::string_view gbk) {
+    return GbkDecoder()(gbk);
+}
 
 std::string QStringToGbk(const QString& text, bool* ok) {
     // Opening the converter costs more than converting a name: keep one per
@@ -33,18 +34,22 @@ std::string QStringToGbk(const QString& text, bool* ok) {
     return bytes.toStdString();
 }
 
-std::string GbkToUtf8(std::string_view gbk) { return GbkToQString(gbk).toStdString(); }
+std::string GbkToUtf8(std::string_view gbk) {
+    return GbkToQString(gbk).toStdString();
+}
 
 std::string OemToAnsi(std::string_view gbk) {
     // Plain ASCII needs no trip through the decoder.
     bool ascii = true;
-    for (unsigned char c : gbk) ascii = ascii && c < 0x80;
+    for (unsigned char c : gbk)
+        ascii = ascii && c < 0x80;
     return ascii ? std::string(gbk) : GbkToUtf8(gbk);
 }
 
 std::string NativeToGbk(std::string_view native, bool* ok) {
     bool ascii = true;
-    for (unsigned char c : native) ascii = ascii && c < 0x80;
+    for (unsigned char c : native)
+        ascii = ascii && c < 0x80;
     if (ascii) {
         if (ok) *ok = true;
         return std::string(native);
@@ -120,27 +125,30 @@ const GbkToUtf8Table::TRow& GbkToUtf8Table::Row(unsigned char lead) {
 
 // false, with out as it was, when gbk holds what the table does not know.
 bool GbkToUtf8Table::AppendByTable(std::string_view gbk, std::string& out) {
+    if (!asciiAlone) return false;
     const std::size_t start = out.size();
     out.resize(start + 3 * gbk.size()); // 1 or 2 bytes of a character take 1 to 3 in UTF-8
     char* to = out.data() + start;
-    std::size_t i = 0;
-    while (i < gbk.size()) {
-        const auto c = static_cast<unsigned char>(gbk[i]);
-        if (c != 0 && c < 0x80 && asciiAlone) {
+    const auto* from = reinterpret_cast<const unsigned char*>(gbk.data());
+    const auto* const end = from + gbk.size();
+    while (from < end) {
+        const unsigned char c = *from;
+        if (c != 0 && c < 0x80) {
             *to++ = char(c);
-            ++i;
-        } else if (c >= 0x81 && c != 0xFF && i + 1 < gbk.size()) {
-            const TRow::TChar& entry = Row(c).Second[static_cast<unsigned char>(gbk[i + 1])];
-            if (entry.Size == 0) break;
-            std::memcpy(to, entry.Bytes, sizeof entry.Bytes);
-            to += entry.Size;
-            i += 2;
-        } else {
-            break;
+            ++from;
+            continue;
         }
+        if (c < 0x81 || c == 0xFF || end - from < 2) break;
+        const TRow* row = rows[c].get();
+        const TRow::TChar& entry = (row ? *row : Row(c)).Second[from[1]];
+        if (entry.Size == 0) break;
+        std::memcpy(to, entry.Bytes, sizeof entry.Bytes);
+        to += entry.Size;
+        from += 2;
     }
-    out.resize(i == gbk.size() ? std::size_t(to - out.data()) : start);
-    return i == gbk.size();
+    const bool whole = from == end;
+    out.resize(whole ? std::size_t(to - out.data()) : start);
+    return whole;
 }
 
 void GbkToUtf8Table::Append(std::string_view gbk, std::string& out) {
