@@ -93,11 +93,12 @@ void Search(benchmark::State& state, const std::string& key) {
     for (auto _ : state) {
         rows = 0;
         // As the worker does: a batch of rows per station that has any.
+        TKeyFinder finder(key);
         std::string_view text;
         std::vector<TSearchBatchPtr> batches;
         TSearchStore store;
         for (const TStationEntry& station : stations) {
-            SearchScheduleStation(schedule, station.Offset, key, text, found);
+            SearchScheduleStation(schedule, station.Offset, finder, text, found);
             if (found.Matches.empty()) continue;
             batches.push_back(std::make_shared<const TSearchBatch>(schedule.StationDisplayName(),
                                                                    found, text, store));
@@ -130,11 +131,13 @@ const std::vector<std::string>& StationTexts() {
 
 void Matcher(benchmark::State& state, const std::string& key) {
     TStationMatches found;
+    TKeyFinder finder(key);
+    finder.Adapt(StationTexts().front());
     std::size_t rows = 0;
     for (auto _ : state) {
         rows = 0;
         for (const std::string& text : StationTexts())
-            rows += SearchStationText(text, key, found);
+            rows += SearchStationText(text, finder, found);
     }
     state.counters["rows"] = double(rows);
     state.SetBytesProcessed(state.iterations() * Schedule().textBytes);

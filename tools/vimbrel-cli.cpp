@@ -138,11 +138,12 @@ int Search(const TArguments& a) {
     TScheduleObject& schedule = OpenSchedule(a.operands[0], holder);
     const std::string key = GbkArgument(a.operands[1]);
     if (key.empty()) Fail("the key is empty");
+    TKeyFinder finder(key);
     std::string_view text;
     TStationMatches found;
     TRecords records;
     for (const TStationList::TStation s : ListStations(schedule)) {
-        if (!SearchScheduleStation(schedule, s.Offset, key, text, found)) {
+        if (!SearchScheduleStation(schedule, s.Offset, finder, text, found)) {
             records.Flush(); // the rows found so far come first
             Fail("cannot read the station " + Out(s.Name));
         }

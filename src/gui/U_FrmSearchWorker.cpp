@@ -90,7 +90,7 @@ void TTvSearchThread::run() {
 
 bool TTvSearchThread::SearchStation(int i) {
     if (!Schedule) return false;
-    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Key, Text, Found))
+    if (!SearchScheduleStation(*Schedule, Stations[std::size_t(i)].Offset, Finder, Text, Found))
         return false;
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,

@@ -60,6 +60,7 @@ public:
     std::string_view Text;     // the text of the station being searched
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
+    TKeyFinder Finder{Key};    // finds Key, adapted to the first station text
     TSearchStore Store;        // room for the rows sent
     StationSnapshot Stations;
 

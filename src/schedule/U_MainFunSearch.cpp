@@ -65,20 +65,22 @@ ScheduleRow TStationMatches::Row(const TMatch& match) const {
             std::string(ProgrammeTitle(match.Line)), std::string(match.Line)};
 }
 
-// Walks the text from occurrence to occurrence of the key (FindKey): each
+// Walks the text from occurrence to occurrence of the key (TKeyFinder): each
 // widens to its line, and the search goes on after that line. Only the lines
 // between two matches are looked at for their date line, from the later one
 // back. The lines found are those of TextLines, as the key holds no line end.
-std::size_t SearchStationText(std::string_view text, std::string_view key, TStationMatches& found) {
+std::size_t SearchStationText(std::string_view text, const TKeyFinder& finder,
+                              TStationMatches& found) {
     found.Clear();
+    const std::string_view key = finder.Key();
     if (key.empty() || key.find_first_of(std::string_view("\r\n\0", 3)) != npos) return 0;
-    std::size_t at = FindKey(text, key, 0);
+    std::size_t at = finder.Find(text, 0);
     if (at == npos) return 0;
     text = text.substr(0, text.find('\0')); // a zero byte ends the text
     TStationRowReader reader;
     int dayOf = -1; // the reader's DateLines() of the last day in found
     for (std::size_t done = 0; at != npos && at + key.size() <= text.size();
-         at = FindKey(text, key, done)) {
+         at = finder.Find(text, done)) {
         const std::size_t start = LineStart(text, done, at);
         // Between lines that follow one another lies a line end alone.
         if (start - done > 2) FeedLastDateLine(text, done, start, reader);
@@ -95,10 +97,11 @@ std::size_t SearchStationText(std::string_view text, std::string_view key, TStat
     return found.Matches.size();
 }
 
-bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, TKeyFinder& key,
                            std::string_view& text, TStationMatches& found) {
     found.Clear();
     if (!schedule.ReadStation(offset, text)) return false;
+    if (!key.Adapted() && !text.empty()) key.Adapt(text);
     SearchStationText(text, key, found);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "schedule/U_MainFunSearchFind.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
 
@@ -41,12 +42,13 @@ struct TStationMatches {
 // never tested. An empty key, or one holding CR, LF or a zero byte (which no
 // line holds), matches nothing. found receives the matching lines. Gives their
 // number.
-std::size_t SearchStationText(std::string_view text, std::string_view key, TStationMatches& found);
+std::size_t SearchStationText(std::string_view text, const TKeyFinder& key, TStationMatches& found);
 
 // Reads the station at offset (TScheduleObject::ReadStation) and searches it
-// as SearchStationText does; the station's name is then
+// as SearchStationText does, the key adapted to the first text it meets
+// (TKeyFinder::Adapt); the station's name is then
 // schedule.StationDisplayName(), and found points into text, the station's
 // text until the next read. false when the record cannot be read (a damaged
 // file, or an object without a file): nothing is found then.
-bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, std::string_view key,
+bool SearchScheduleStation(TScheduleObject& schedule, std::int32_t offset, TKeyFinder& key,
                            std::string_view& text, TStationMatches& found);

@@ -19,7 +19,7 @@ const std::string Text = Gbk("05/03/14 星期一\r\n08:00 新闻 x\r\n09:00 天�
 
 TSearchBatchPtr Batch(const std::string& station, const std::string& key) {
     TStationMatches found;
-    SearchStationText(Text, key, found);
+    SearchStationText(Text, TKeyFinder(key), found);
     TSearchStore store; // the batch keeps what it takes of it
     return std::make_shared<const TSearchBatch>(station, found, Text, store);
 }
@@ -67,7 +67,7 @@ TEST(SearchBatch, LargeBatchesTakeBlocksOfTheirOwn) {
             for (int i = 0; i < lines; ++i)
                 text += "08:00 " + std::to_string(i) + "\r\n";
             TStationMatches found;
-            SearchStationText(text, ":", found);
+            SearchStationText(text, TKeyFinder(":"), found);
             batches.push_back(std::make_shared<const TSearchBatch>("A", found, text, store));
         }
     }

@@ -10,8 +10,8 @@
 #include "SampleSchedule.h"
 #include "http/TestHttpServer.h"
 #include "platform/CodePage.h"
-#include "schedule/U_MainFunOnAir.h"
 #include "schedule/U_MainFunExport.h"
+#include "schedule/U_MainFunOnAir.h"
 #include "schedule/U_MainFunSearch.h"
 #include "schedule/U_MainFunText.h"
 #include "schedule/U_TvSchedule.h"
@@ -91,7 +91,8 @@ TEST_F(CliTest, ListAndShowMatchTheFunctions) {
 
 TEST_F(CliTest, SearchListsWhatTheMatcherFinds) {
     QByteArray expected;
-    const std::string key = platform::QStringToGbk(QString::fromUtf8("新闻"));
+    const std::string gbk = platform::QStringToGbk(QString::fromUtf8("新闻"));
+    TKeyFinder key(gbk);
     {
         TScheduleObject file(dir.file("s.sch"), TScheduleObject::fmOpen);
         std::string_view text;
