@@ -281,13 +281,19 @@ void TTvHttpGet::StartDownload() {
     thread->ToFile = true;
     connect(thread, &QThread::finished, this, [this, thread] { FinishDownload(thread); });
     Worker = thread;
-    thread->start();
-    if (!WaitThread) return;
-
-    // Waits for events rather than spinning: the finish step is an event too.
+    if (!WaitThread) {
+        thread->start();
+        return;
+    }
+    // Waits in an event loop that the thread's end quits once the finish step,
+    // connected first, has run. A loop of processEvents(WaitForMoreEvents)
+    // would wait on after that step under Qt's own event dispatcher (the one
+    // without GLib), which waits for more events after the posted ones.
     QPointer<TTvHttpGet> self(this);
-    while (self && self->Worker)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QEventLoop loop;
+    connect(thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    thread->start();
+    loop.exec();
     if (self && HandlerError) std::rethrow_exception(std::exchange(HandlerError, nullptr));
 }
 

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +30,7 @@
 #include "schedule/U_MainFunBuild.h"
 #include "schedule/U_TvSchedule.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 inline std::string Gbk(const char* utf8) {
     return platform::QStringToGbk(QString::fromUtf8(utf8));
@@ -91,19 +91,6 @@ private:
     std::optional<TPoint> hold;
     bool holding = false, open = false;
 };
-
-// Runs the event loop until done() holds. The watchdog tick only wakes the
-// loop so that a broken test fails instead of hanging.
-inline bool WaitUntil(const std::function<bool()>& done) {
-    QTimer watchdog;
-    watchdog.start(20);
-    QDeadlineTimer limit(std::chrono::seconds(30));
-    while (!done()) {
-        if (limit.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // Lets every message already sent be shown.
 inline void Settle() {

@@ -18,6 +18,7 @@
 #include "http/U_HttpGet.h"
 #include "http/WinInet.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
     std::mt19937 gen(seed);

@@ -84,8 +84,7 @@ TEST_F(HttpGetThread, AbortStopsAWorkerWaitingForData) {
     reading.acquire();
     server.WaitUntilStalled();
     http.AbortDownload();
-    while (outcomes.empty())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_TRUE(WaitUntil([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes, Outcomes{"error"});
 }
 
@@ -155,10 +154,10 @@ protected:
     }
     // Runs the event loop until the worker object is gone.
     static void WaitUntilDeleted(const QPointer<QObject>& worker) {
-        while (worker) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        EXPECT_TRUE(WaitUntil([&] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
+            return !worker;
+        }));
     }
     int calls = 0;
 };
@@ -207,8 +206,7 @@ TEST_F(HttpGetDestroy, FromItsOwnProgressHandler) {
         delete h;
     };
     h->StartDownload();
-    while (!worker)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_TRUE(WaitUntil([&] { return !worker.isNull(); }));
     WaitUntilDeleted(worker);
     EXPECT_EQ(calls, 1);
 }

@@ -218,8 +218,7 @@ TEST_F(HttpGet, NotWaitingReturnsAtOnceAndTheEventsFollow) {
     http.WaitThread = false;
     http.StartDownload();
     EXPECT_TRUE(outcomes.empty());
-    while (outcomes.empty())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_TRUE(WaitUntil([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes, Outcomes{Done(2000)});
 }
 
