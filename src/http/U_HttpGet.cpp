@@ -1,5 +1,6 @@
 #include "http/U_HttpGet.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaMethod>
@@ -281,19 +282,14 @@ void TTvHttpGet::StartDownload() {
     thread->ToFile = true;
     connect(thread, &QThread::finished, this, [this, thread] { FinishDownload(thread); });
     Worker = thread;
-    if (!WaitThread) {
-        thread->start();
-        return;
-    }
-    // Waits in an event loop that the thread's end quits once the finish step,
-    // connected first, has run. A loop of processEvents(WaitForMoreEvents)
-    // would wait on after that step under Qt's own event dispatcher (the one
-    // without GLib), which waits for more events after the posted ones.
-    QPointer<TTvHttpGet> self(this);
-    QEventLoop loop;
-    connect(thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     thread->start();
-    loop.exec();
+    if (!WaitThread) return;
+
+    // Waits for events rather than spinning: the finish step is an event too,
+    // and it interrupts the wait (FinishDownload).
+    QPointer<TTvHttpGet> self(this);
+    while (self && self->Worker)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (self && HandlerError) std::rethrow_exception(std::exchange(HandlerError, nullptr));
 }
 
@@ -306,6 +302,10 @@ void TTvHttpGet::AbortDownload() {
 void TTvHttpGet::FinishDownload(TTvHttpGetThread* thread) {
     if (thread != Worker) return;
     thread->wait(); // its run has returned: only the thread's own exit is left
+    // A waiting StartDownload looks again once this step has run: Qt's own
+    // event dispatcher (the one without GLib) would wait on for more events.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->interrupt();
     QPointer<TTvHttpGet> self(this);
     InFinish = true;
     try {
