@@ -103,18 +103,16 @@ void Search(benchmark::State& state, const std::string& key) {
         TKeyFinder finder(key);
         std::string_view text;
         std::vector<TSearchBatchPtr> batches;
-        TSearchStore store;
         for (const TStationEntry& station : stations) {
             SearchScheduleStation(schedule, station.Offset, finder, text, found);
             if (found.Matches.empty()) continue;
-            batches.push_back(std::make_shared<const TSearchBatch>(schedule.StationDisplayName(),
-                                                                   found, text, store));
+            batches.push_back(
+                std::make_shared<const TSearchBatch>(schedule.StationDisplayName(), found, text));
             rows += found.Matches.size();
         }
         benchmark::DoNotOptimize(batches);
         state.PauseTiming(); // the dialog frees its rows when the next search starts
         batches.clear();
-        store = TSearchStore();
         state.ResumeTiming();
     }
     state.counters["rows"] = double(rows);

@@ -4,20 +4,7 @@
 #include <cstring>
 #include <new>
 
-TSearchStore::TRoom TSearchStore::Take(std::size_t size) {
-    size = (size + 7) / 8 * 8;
-    if (!block || block->Size() - used < size) {
-        block = std::make_shared<platform::TLargeBlock>();
-        block->Reserve(std::max(size, BlockSize));
-        used = 0;
-    }
-    char* const data = block->Data() + used;
-    used += size;
-    return {data, block};
-}
-
-TSearchBatch::TSearchBatch(std::string station, const TStationMatches& found, std::string_view text,
-                           TSearchStore& store)
+TSearchBatch::TSearchBatch(std::string station, const TStationMatches& found, std::string_view text)
     : Station(std::move(station)) {
     std::size_t dayBytes = 0, lineBytes = 0;
     for (const TStationMatches::TDay& day : found.Days)
@@ -37,11 +24,11 @@ TSearchBatch::TSearchBatch(std::string station, const TStationMatches& found, st
     const std::size_t rowsSize = found.Matches.size() * sizeof(TRow);
     const std::size_t daysSize = found.Days.size() * sizeof(TDay);
     const std::size_t bytesSize = dayBytes + (whole ? span : lineBytes);
-    TSearchStore::TRoom room = store.Take(rowsSize + daysSize + bytesSize);
-    keep = std::move(room.Keep);
-    auto* const rows = reinterpret_cast<TRow*>(room.Data);
-    auto* const days = reinterpret_cast<TDay*>(room.Data + rowsSize);
-    char* const bytes = room.Data + rowsSize + daysSize;
+    // new char[] is aligned for any row; its bytes are not cleared.
+    room.reset(new char[rowsSize + daysSize + bytesSize]);
+    auto* const rows = reinterpret_cast<TRow*>(room.get());
+    auto* const days = reinterpret_cast<TDay*>(room.get() + rowsSize);
+    char* const bytes = room.get() + rowsSize + daysSize;
     std::uint32_t used = 0;
     const auto append = [&](std::string_view piece) {
         std::memcpy(bytes + used, piece.data(), piece.size());

@@ -14,34 +14,10 @@
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/LargeBlock.h"
 #include "schedule/U_MainFunSearch.h"
 
-// Room for the result rows of one search, taken from the system a large block
-// at a time (in huge pages where it has them): a key in every programme line
-// keeps about as many bytes as the schedule holds, and in 4 KB pages each
-// page would cost a fault when it is first written. Used by one thread.
-// What it buys: with a string and vectors per batch instead, a search of ":"
-// over 3,000 stations (2.5 million rows) faults some 23,000 pages, and the
-// search core beyond the matcher takes 58 ms instead of 25 (search_bench
-// Search/EveryLine less Matcher/EveryLine), which puts the dialog past its
-// 150 ms for every line.
-class TSearchStore {
-public:
-    struct TRoom {
-        char* Data;                 // size bytes, aligned for any row
-        std::shared_ptr<void> Keep; // they stay while this does
-    };
-    TRoom Take(std::size_t size);
-
-private:
-    static constexpr std::size_t BlockSize = std::size_t(4) << 20;
-    std::shared_ptr<platform::TLargeBlock> block;
-    std::size_t used = 0;
-};
-
 // The matching rows of one station, sent from the worker to the dialog at
-// once, with copies of every text they show, in room taken from store.
+// once, with copies of every text they show, in one allocation of its own.
 struct TSearchBatch {
     struct TSpan {
         std::uint32_t At = 0, Size = 0;
@@ -55,8 +31,7 @@ struct TSearchBatch {
     };
 
     // The rows of found, whose lines point into text.
-    TSearchBatch(std::string station, const TStationMatches& found, std::string_view text,
-                 TSearchStore& store);
+    TSearchBatch(std::string station, const TStationMatches& found, std::string_view text);
     std::string_view Text(TSpan span) const { return Bytes.substr(span.At, span.Size); }
 
     std::string Station;    // StationName up to its first zero byte (GBK)
@@ -65,7 +40,7 @@ struct TSearchBatch {
     std::span<const TRow> Rows;
 
 private:
-    std::shared_ptr<void> keep; // the store's block they are in
+    std::unique_ptr<char[]> room; // the rows, the days, then the texts
 };
 using TSearchBatchPtr = std::shared_ptr<const TSearchBatch>;
 

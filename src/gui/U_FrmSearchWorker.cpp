@@ -84,7 +84,6 @@ void TTvSearchThread::run() {
     // A station's text is held only while it is searched.
     Text = {};
     Found = TStationMatches();
-    Store = TSearchStore(); // the rows sent keep what they need of it
     Send({TSearchMessage::smEnd, std::move(unread), {}});
 }
 
@@ -95,7 +94,6 @@ bool TTvSearchThread::SearchStation(int i) {
     if (!Found.Matches.empty())
         Send({TSearchMessage::smRows,
               {},
-              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text,
-                                                   Store)});
+              std::make_shared<const TSearchBatch>(Schedule->StationDisplayName(), Found, Text)});
     return true;
 }

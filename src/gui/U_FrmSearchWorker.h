@@ -61,7 +61,6 @@ public:
     TStationMatches Found;     // its lines that hold the key
     std::string Key;           // GBK; empty when it cannot occur in any text
     TKeyFinder Finder{Key};    // finds Key, adapted to the first station text
-    TSearchStore Store;        // room for the rows sent
     StationSnapshot Stations;
 
 signals:

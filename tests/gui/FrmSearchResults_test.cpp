@@ -20,8 +20,7 @@ const std::string Text = Gbk("05/03/14 星期一\r\n08:00 新闻 x\r\n09:00 天�
 TSearchBatchPtr Batch(const std::string& station, const std::string& key) {
     TStationMatches found;
     SearchStationText(Text, TKeyFinder(key), found);
-    TSearchStore store; // the batch keeps what it takes of it
-    return std::make_shared<const TSearchBatch>(station, found, Text, store);
+    return std::make_shared<const TSearchBatch>(station, found, Text);
 }
 
 std::vector<std::string> Row(const TSearchResultModel& model, int row) {
@@ -56,20 +55,17 @@ TEST(SearchBatch, KeepsEveryTextItsRowsShow) {
     }
 }
 
-// Batches that do not fit what is left of the store's block, or any block,
-// each take room of their own, and outlive the store.
-TEST(SearchBatch, LargeBatchesTakeBlocksOfTheirOwn) {
+// Large batches keep copies of their rows: the texts they came from are gone.
+TEST(SearchBatch, LargeBatchesOutliveTheirTexts) {
     std::vector<TSearchBatchPtr> batches;
-    {
-        TSearchStore store;
-        for (int lines : {150'000, 150'000, 300'000}) { // 3, 3 and 6 MB of rows and text
-            std::string text = "05/03/14 " + Gbk("星期一") + "\r\n";
-            for (int i = 0; i < lines; ++i)
-                text += "08:00 " + std::to_string(i) + "\r\n";
-            TStationMatches found;
-            SearchStationText(text, TKeyFinder(":"), found);
-            batches.push_back(std::make_shared<const TSearchBatch>("A", found, text, store));
-        }
+    for (int lines : {150'000, 150'000, 300'000}) { // 3, 3 and 6 MB of rows and text
+        std::string text = "05/03/14 " + Gbk("星期一") + "\r\n";
+        for (int i = 0; i < lines; ++i)
+            text += "08:00 " + std::to_string(i) + "\r\n";
+        TStationMatches found;
+        SearchStationText(text, TKeyFinder(":"), found);
+        batches.push_back(std::make_shared<const TSearchBatch>("A", found, text));
+        text.assign(text.size(), 'x');
     }
     TSearchResultModel model;
     for (const TSearchBatchPtr& batch : batches)

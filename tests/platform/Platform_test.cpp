@@ -10,7 +10,6 @@
 #include "platform/CodePage.h"
 #include "platform/CpuFeatures.h"
 #include "platform/Files.h"
-#include "platform/LargeBlock.h"
 #include "platform/Shell.h"
 #include "support/TempDir.h"
 
@@ -238,25 +237,6 @@ TEST(CodePage, TableConvertsAsTheDecoderDoes) {
                             "\x80", "a\xFF", "\x81\x7F\xB1\xED", "\x81\x30\x81\x30", "\xAA\xA1"})
         expectSame(gbk);
     expectSame(std::string("a\0b", 3));
-}
-
-// Every size gets writable room of its own, kept while it suffices and
-// handed on by a move.
-TEST(LargeBlock, GivesRoomForEverySize) {
-    const std::size_t mb = 1 << 20;
-    for (std::size_t size : {std::size_t(1), 2 * mb, 2 * mb + 1, 5 * mb}) {
-        TLargeBlock block;
-        char* data = block.Reserve(size);
-        ASSERT_NE(data, nullptr);
-        ASSERT_GE(block.Size(), size);
-        data[0] = 'a';
-        data[block.Size() - 1] = 'z';
-        EXPECT_EQ(block.Reserve(size / 2 + 1), data) << size;
-        TLargeBlock moved = std::move(block);
-        EXPECT_EQ(moved.Data(), data);
-        EXPECT_EQ(moved.Data()[moved.Size() - 1], 'z');
-        EXPECT_EQ(block.Data(), nullptr);
-    }
 }
 
 // VIMBREL_CPU caps the features the kernels may use and takes none away
