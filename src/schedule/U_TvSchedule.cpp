@@ -161,38 +161,29 @@ bool TScheduleObject::ReadStation(std::int32_t offset, std::string_view& text) {
     text = {};
     selected = false; // ReadStationText has no record to go on with
     std::memset(StationName, 0, sizeof StationName);
-    // As SelectStation, then ReadStationText: a record whose name lies in the
-    // file is selected, and its text is read when the length and the text
-    // lie in it too.
-    constexpr std::size_t headSize = sizeof StationName + sizeof(std::int32_t);
-    if (!ReadAhead(offset, sizeof StationName)) return false;
-    std::memcpy(StationName, ahead.data() + (offset - aheadAt), sizeof StationName);
-    if (!ReadAhead(offset, headSize)) return false;
+    // As SelectStation, then ReadStationText: the name of a record is taken
+    // when it lies in the file, and its text when the length and the text lie
+    // in it too. One read for the name and length, one for the text.
+    char head[sizeof StationName + sizeof(std::int32_t)];
+    const bool wholeHead = ReadAt(offset, head, sizeof head);
+    if (!wholeHead && !ReadAt(offset, head, sizeof StationName)) return false;
+    std::memcpy(StationName, head, sizeof StationName);
+    if (!wholeHead) return false;
     std::int32_t length = 0;
-    std::memcpy(&length, ahead.data() + (offset - aheadAt) + sizeof StationName, sizeof length);
-    if (length < 0 || length > size - (offset + std::int64_t(headSize))) return false;
-    if (!ReadAhead(offset, headSize + std::size_t(length))) return false;
-    text = std::string_view(ahead).substr(std::size_t(offset - aheadAt) + headSize,
-                                          std::size_t(length));
+    std::memcpy(&length, head + sizeof StationName, sizeof length);
+    if (length < 0 || length > size - (offset + std::int64_t(sizeof head))) return false;
+    record.resize(std::size_t(length));
+    if (!ReadAt(offset + std::int64_t(sizeof head), record.data(), record.size())) return false;
+    text = record;
     return true;
 }
 
-// Makes ahead hold the file's bytes [at, at + count): those it holds, or one
-// new read from at of a block at least, as far as the file goes.
-bool TScheduleObject::ReadAhead(std::int64_t at, std::size_t count) {
-    const std::int64_t end = at + std::int64_t(count);
-    if (aheadAt >= 0 && at >= aheadAt && end <= aheadAt + std::int64_t(ahead.size())) return true;
-    aheadAt = -1;
-    if (!HasFile() || at < 0 || end > size) return false;
+// Reads the file's bytes [at, at + count) into data: all of them, or false.
+bool TScheduleObject::ReadAt(std::int64_t at, void* data, std::size_t count) {
+    if (!HasFile() || at < 0 || at + std::int64_t(count) > size) return false;
     Flush();
-    const auto want = std::size_t(
-        std::min<std::int64_t>(std::max<std::int64_t>(std::int64_t(count), AheadBlock), size - at));
-    ahead.resize(want);
     DWORD done = 0;
-    if (!ReadFileAt(FileHandle, at, ahead.data(), DWORD(want), &done) || done < count) return false;
-    ahead.resize(done);
-    aheadAt = at;
-    return true;
+    return ReadFileAt(FileHandle, at, data, DWORD(count), &done) && done == count;
 }
 
 std::string TScheduleObject::StationDisplayName() const {
@@ -209,7 +200,6 @@ void TScheduleObject::SetStationName(std::string_view name) {
 
 void TScheduleObject::Write(const void* data, std::size_t count) {
     if (!HasFile()) throw EScheduleError(CannotWrite);
-    aheadAt = -1; // what was read ahead may be written over
     if (pending.empty()) pendingAt = position;
     pending.append(static_cast<const char*>(data), count);
     position += std::int64_t(count);

@@ -7,11 +7,6 @@
 // records from 24 on (101-byte name field, int32 length L, L text bytes), then
 // the index block (StationCount, NamesSize, the names text with CR LF after
 // each name, StationCount int32 record offsets).
-//
-// A search reads the records ahead, 256 KB at a time (ReadStation): one read
-// per record, 3,000 system calls over a 3,000-station file, put the rare key
-// of vimbrel-cli search at 1.15x grep's time, and the block at 0.91x
-// (bench/search_cli_bench.sh).
 #pragma once
 
 #include <cstdint>
@@ -79,10 +74,8 @@ public:
     // false when the record's text cannot be read whole; text is then empty.
     bool ReadStationText(std::string& text);
     // SelectStation and ReadStationText at once, as a search over every
-    // station in file order wants them: a record is read with those after it
-    // in one read of 256 KB, and the next calls find theirs among them. text
-    // views the record's text until the next call or write; it is empty when
-    // the call fails.
+    // station wants them, into a buffer kept from call to call. text views
+    // the record's text until the next call; it is empty when the call fails.
     bool ReadStation(std::int32_t offset, std::string_view& text);
 
     // Writes out what is pending and closes the file; throws when the
@@ -110,7 +103,7 @@ private:
     void Flush();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
-    bool ReadAhead(std::int64_t at, std::size_t count);
+    bool ReadAt(std::int64_t at, void* data, std::size_t count);
 
     // The longest file tail after the index offset read in one go: far more
     // than the index of any real schedule (100,000 stations take some 2 MB).
@@ -121,10 +114,7 @@ private:
     bool selected = false;     // the last SelectStation found its record
     std::string pending;
     std::int64_t pendingAt = 0;
-    // The file's bytes from aheadAt on, as ReadStation read them; -1: none.
-    std::string ahead;
-    std::int64_t aheadAt = -1;
-    static constexpr std::int64_t AheadBlock = 256 * 1024; // about a dozen stations
+    std::string record; // the text ReadStation read last
 };
 
 struct TStationEntry {

@@ -174,8 +174,8 @@ TEST(ScheduleFile, ReadOnlyFileIsNotOpenedAndNotCreated) {
 
 // Damaged files: every truncation and a seeded set of byte changes. The reader
 // must neither crash nor read outside the file (ASan watches), and whatever it
-// lists must be readable without failure or give an empty text. Read ahead
-// (ReadStation), each record gives the same.
+// lists must be readable without failure or give an empty text. Read in one
+// call (ReadStation), each record gives the same.
 void ReadEverything(const std::string& path, std::size_t fileSize) {
     TScheduleObject file(path, TScheduleObject::fmOpen);
     auto stations = ReadStationIndex(file);
