@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "schedule/U_MainFunSearchFind.h"
 #include "schedule/U_TvSchedule.h"
@@ -39,22 +40,19 @@ std::size_t LineEnd(std::string_view text, std::size_t at) {
     return at + (cr ? std::size_t(static_cast<const char*>(cr) - p) : n);
 }
 
-// Feeds reader the last date line of the whole lines in [from, to), if any:
-// the rows below take their date from it. Date lines hold a "/".
-void FeedLastDateLine(std::string_view text, std::size_t from, std::size_t to,
-                      TStationRowReader& reader) {
-    while (to > from) {
-        const void* at = memrchr(text.data() + from, '/', to - from);
-        if (!at) return;
+// The date lines of text, in order. Date lines hold a "/".
+std::vector<std::string_view> DateLinesOf(std::string_view text) {
+    std::vector<std::string_view> dates;
+    for (std::size_t from = 0; from < text.size();) {
+        const void* at = std::memchr(text.data() + from, '/', text.size() - from);
+        if (!at) break;
         const auto slash = std::size_t(static_cast<const char*>(at) - text.data());
         const std::size_t start = LineStart(text, from, slash);
         const std::string_view line = text.substr(start, LineEnd(text, slash) - start);
-        if (IsDateLine(line)) {
-            reader.Feed(line);
-            return;
-        }
-        to = start;
+        if (IsDateLine(line)) dates.push_back(line);
+        from = start + line.size();
     }
+    return dates;
 }
 
 } // namespace
@@ -66,9 +64,9 @@ ScheduleRow TStationMatches::Row(const TMatch& match) const {
 }
 
 // Walks the text from occurrence to occurrence of the key (TKeyFinder): each
-// widens to its line, and the search goes on after that line. Only the lines
-// between two matches are looked at for their date line, from the later one
-// back. The lines found are those of TextLines, as the key holds no line end.
+// widens to its line, and the search goes on after that line. The date lines,
+// found once, give each match its date: the reader reads the last one above
+// it. The lines found are those of TextLines, as the key holds no line end.
 std::size_t SearchStationText(std::string_view text, const TKeyFinder& finder,
                               TStationMatches& found) {
     found.Clear();
@@ -77,17 +75,25 @@ std::size_t SearchStationText(std::string_view text, const TKeyFinder& finder,
     std::size_t at = finder.Find(text, 0);
     if (at == npos) return 0;
     text = text.substr(0, text.find('\0')); // a zero byte ends the text
+    const std::vector<std::string_view> dates = DateLinesOf(text);
+    std::size_t nextDate = 0; // the first date line below the last match
     TStationRowReader reader;
     int dayOf = -1; // the reader's DateLines() of the last day in found
     for (std::size_t done = 0; at != npos && at + key.size() <= text.size();
          at = finder.Find(text, done)) {
         const std::size_t start = LineStart(text, done, at);
-        // Between lines that follow one another lies a line end alone.
-        if (start - done > 2) FeedLastDateLine(text, done, start, reader);
         const std::string_view line = text.substr(start, LineEnd(text, at + key.size()) - start);
         done = start + line.size(); // one row per line, however often it holds the key
+        const std::size_t passed = nextDate;
+        while (nextDate < dates.size() && dates[nextDate].data() < line.data())
+            ++nextDate;
+        if (nextDate > passed) reader.Feed(dates[nextDate - 1]);
         // Date lines and blank lines are never matches.
-        if (reader.Feed(line) != TStationRowReader::lkProgramme) continue;
+        if (nextDate < dates.size() && dates[nextDate].data() == line.data()) {
+            reader.Feed(dates[nextDate++]);
+            continue;
+        }
+        if (TrimControls(line).empty()) continue;
         if (reader.DateLines() != dayOf) {
             dayOf = reader.DateLines();
             found.Days.push_back({reader.CurrentDate(), reader.CurrentWeekday()});
