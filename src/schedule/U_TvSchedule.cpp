@@ -158,32 +158,9 @@ bool TScheduleObject::ReadStationText(std::string& text) {
 }
 
 bool TScheduleObject::ReadStation(std::int32_t offset, std::string_view& text) {
-    text = {};
-    selected = false; // ReadStationText has no record to go on with
-    std::memset(StationName, 0, sizeof StationName);
-    // As SelectStation, then ReadStationText: the name of a record is taken
-    // when it lies in the file, and its text when the length and the text lie
-    // in it too. One read for the name and length, one for the text.
-    char head[sizeof StationName + sizeof(std::int32_t)];
-    const bool wholeHead = ReadAt(offset, head, sizeof head);
-    if (!wholeHead && !ReadAt(offset, head, sizeof StationName)) return false;
-    std::memcpy(StationName, head, sizeof StationName);
-    if (!wholeHead) return false;
-    std::int32_t length = 0;
-    std::memcpy(&length, head + sizeof StationName, sizeof length);
-    if (length < 0 || length > size - (offset + std::int64_t(sizeof head))) return false;
-    record.resize(std::size_t(length));
-    if (!ReadAt(offset + std::int64_t(sizeof head), record.data(), record.size())) return false;
-    text = record;
-    return true;
-}
-
-// Reads the file's bytes [at, at + count) into data: all of them, or false.
-bool TScheduleObject::ReadAt(std::int64_t at, void* data, std::size_t count) {
-    if (!HasFile() || at < 0 || at + std::int64_t(count) > size) return false;
-    Flush();
-    DWORD done = 0;
-    return ReadFileAt(FileHandle, at, data, DWORD(count), &done) && done == count;
+    const bool read = SelectStation(offset) && ReadStationText(record);
+    text = read ? std::string_view(record) : std::string_view();
+    return read;
 }
 
 std::string TScheduleObject::StationDisplayName() const {

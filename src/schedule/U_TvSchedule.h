@@ -103,7 +103,6 @@ private:
     void Flush();
     void Seek(std::int64_t position);
     bool ReadExact(void* data, std::size_t size);
-    bool ReadAt(std::int64_t at, void* data, std::size_t count);
 
     // The longest file tail after the index offset read in one go: far more
     // than the index of any real schedule (100,000 stations take some 2 MB).
