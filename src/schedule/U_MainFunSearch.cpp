@@ -76,7 +76,7 @@ std::size_t SearchStationText(std::string_view text, const TKeyFinder& finder,
     if (at == npos) return 0;
     text = text.substr(0, text.find('\0')); // a zero byte ends the text
     const std::vector<std::string_view> dates = DateLinesOf(text);
-    std::size_t nextDate = 0; // the first date line below the last match
+    std::size_t nextDate = 0; // the first date line below the last match line
     TStationRowReader reader;
     int dayOf = -1; // the reader's DateLines() of the last day in found
     for (std::size_t done = 0; at != npos && at + key.size() <= text.size();
@@ -85,14 +85,11 @@ std::size_t SearchStationText(std::string_view text, const TKeyFinder& finder,
         const std::string_view line = text.substr(start, LineEnd(text, at + key.size()) - start);
         done = start + line.size(); // one row per line, however often it holds the key
         const std::size_t passed = nextDate;
-        while (nextDate < dates.size() && dates[nextDate].data() < line.data())
+        while (nextDate < dates.size() && dates[nextDate].data() <= line.data())
             ++nextDate;
         if (nextDate > passed) reader.Feed(dates[nextDate - 1]);
         // Date lines and blank lines are never matches.
-        if (nextDate < dates.size() && dates[nextDate].data() == line.data()) {
-            reader.Feed(dates[nextDate++]);
-            continue;
-        }
+        if (nextDate > passed && dates[nextDate - 1].data() == line.data()) continue;
         if (TrimControls(line).empty()) continue;
         if (reader.DateLines() != dayOf) {
             dayOf = reader.DateLines();
